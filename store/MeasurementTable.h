@@ -1,0 +1,166 @@
+#pragma once
+
+#include "Schema.h"
+#include "TableError.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace kve {
+
+class SeriesFilter;
+
+// The one table object over a measurement table file (dBase III, ".db").
+//
+// Rows are read once at open into memory; every post goes straight to the file through
+// shapelib, and the header is brought up to date after it, so the file on disk is whole
+// after every post. The view is the list of live rows that pass the filter, in file order
+// or in the order of the active sort tag; the cursor moves over the view.
+//
+// Errors are thrown as TableError with a text for the operator.
+class MeasurementTable : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+
+    explicit MeasurementTable(QObject *parent = nullptr);
+    ~MeasurementTable() override;
+
+    // --- file ---------------------------------------------------------------------------
+    void setFilePath(const QString &path);
+    QString filePath() const { return m_path; }
+
+    // Creates the file with the 17 fields and no rows, replacing a file of that name,
+    // and leaves it open.
+    void create();
+    // Opens exclusively; a file that is not a measurement table is never written to.
+    void open();
+    // Closes; a pending edit is dropped. Closing a closed table does nothing.
+    void close();
+    bool isOpen() const { return m_handle != nullptr; }
+    State state() const;
+
+    // The index file of the sort tags is gone: forgets every tag (the file command's
+    // close deletes the ".mdx" beside the table).
+    void dropIndexFile();
+
+    // --- table state flags -----------------------------------------------------------------
+    bool dbOpen() const { return m_dbOpen; }
+    void setDbOpen(bool on) { m_dbOpen = on; }
+    bool dbModified() const { return m_dbModified; }
+    void setDbModified(bool on) { m_dbModified = on; }
+
+    // --- cursor over the view -------------------------------------------------------------
+    void first();
+    void last();
+    void next();
+    void prior();
+    bool eof() const;   // past the last row, or the view is empty
+    bool bof() const;
+    int recNo() const { return m_pos; }          // position in the view, 0-based
+    void moveTo(int viewRow);
+    int recordCount() const;                     // rows in the view: the count under the filter
+    int physicalRecordCount() const;             // records in the file, deleted ones included
+    int physicalRecord() const;                  // file record of the current row, -1 at eof
+
+    // Moves to the first row of the view whose field equals the value; false if none.
+    bool locate(const QString &field, const QString &value);
+
+    // --- rows -------------------------------------------------------------------------------
+    void append();   // a new blank row, posted at the end of the file
+    void edit();     // the current row into edit
+    void post();     // writes the row being edited or appended to the file
+    void cancel();   // drops the edit
+    void deleteRecord();   // marks the current row "*"; it leaves the view
+
+    // --- fields of the current row (or of the row being edited) ----------------------------
+    QString fieldText(const QString &name) const;
+    std::optional<int> fieldInt(const QString &name) const;
+    void setFieldText(const QString &name, const QString &text);
+    void setFieldInt(const QString &name, int value);
+
+    // Random access for grids and reports; does not move the cursor.
+    QString textAt(int viewRow, int field) const;
+    int recordOfViewRow(int viewRow) const { return m_view.at(viewRow); }
+
+    // Whether Windows-1251 can hold every character of the text.
+    static bool canStore(const QString &text);
+
+    // --- filter ------------------------------------------------------------------------------
+    // Expressions: FIELD=value joined by AND, e.g. "EN_CH=3" or "N=7 AND EN_CH=3".
+    // An expression that cannot be read throws and leaves the filter as it was.
+    void setFilter(const QString &expression);
+    QString filter() const { return m_filterText; }
+    void setFiltered(bool on);
+    bool filtered() const { return m_filtered; }
+    // Re-reads the view (filter, order); the cursor goes to the first row.
+    void refresh();
+
+    // --- sort tags ---------------------------------------------------------------------------
+    void addTag(const QString &name, const QString &field, bool descending);
+    void deleteTag(const QString &name);            // a missing tag is no error
+    bool hasTag(const QString &name) const;
+    void setActiveTag(const QString &name);         // empty: no tag, file order
+    QString activeTag() const { return m_activeTag; }
+    void regenerateIndexes();                       // re-sorts the view by the active tag
+
+signals:
+    // The rows of the view changed as a whole (open, close, refresh, filter, order, append).
+    void viewChanged();
+    // One row of the view was posted.
+    void rowChanged(int viewRow);
+
+private:
+    struct FileField {
+        int offset = 0;
+        int width = 0;
+        char type = 'C';
+    };
+    struct Tag {
+        int field = 0;
+        bool descending = false;
+    };
+
+    void requireOpen() const;
+    void requireRow() const;
+    int fieldOrThrow(const QString &name) const;
+    const char *currentRecord() const;
+    QString decodeField(const char *record, int field) const;
+    void encodeText(char *record, int field, const QString &text) const;
+    void encodeInt(char *record, int field, int value) const;
+    void rebuildView();
+    void sortView();
+    void writeRecord(int record, const QByteArray &raw);
+    void stampHeader();
+    void readHeaderAndFields(const QByteArray &header, qint64 fileSize);
+    void emitViewChanged();
+
+    QString m_path;
+    void *m_handle = nullptr;   // DBFHandle
+    std::array<FileField, kFieldCount> m_fields{};
+    int m_recordLength = kRecordLength;
+    QByteArray m_records;       // all records, raw, deletion flag included
+    int m_recordCount = 0;
+    std::vector<int> m_view;
+    int m_pos = 0;
+    State m_state = State::Inactive;
+    QByteArray m_editBuffer;
+    int m_editRecord = -1;      // file record under edit; m_recordCount for an append
+
+    QString m_filterText;
+    std::vector<std::pair<int, QByteArray>> m_filterTerms;   // field, raw key to match
+    bool m_filtered = false;
+    std::map<QString, Tag> m_tags;
+    QString m_activeTag;
+
+    bool m_dbOpen = false;
+    bool m_dbModified = false;
+};
+
+} // namespace kve
