@@ -29,7 +29,7 @@ function(kve_tests folder)
     target_link_libraries(${target} PRIVATE Qt6::Test ${ARG_DEPENDS})
     target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
     target_compile_definitions(${target} PRIVATE KVE_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
-      KVE_EMULATOR_PATH="$<TARGET_FILE_DIR:kve-emulator>/kve-emulator")
+      KVE_EMULATOR_PATH="${CMAKE_BINARY_DIR}/tools/emulator/kve-emulator")
     add_test(NAME ${target} COMMAND ${CMAKE_SOURCE_DIR}/tests/run-isolated.sh $<TARGET_FILE:${target}>)
     set_tests_properties(${target} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
   endforeach()

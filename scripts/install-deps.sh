@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev
   qt6-qpa-plugins qt6-l10n-tools
   libshp-dev libgsf-1-dev libglib2.0-dev
-  libgl-dev
+  libgl-dev libqt6opengl6-dev libxkbcommon-dev
   python3-dbf python3-xlrd
   xvfb xauth openbox
   fonts-dejavu-core

@@ -1,0 +1,5 @@
+#pragma once
+
+namespace kve {
+int runProgram(int argc, char *argv[]);
+}

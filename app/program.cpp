@@ -1,0 +1,8 @@
+#include "main.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    return kve::runProgram(argc, argv);
+}
