@@ -14,8 +14,6 @@
 
 namespace kve {
 
-class SeriesFilter;
-
 // The one table object over a measurement table file (dBase III, ".db").
 //
 // Rows are read once at open into memory; every post goes straight to the file through
@@ -126,6 +124,11 @@ private:
         int field = 0;
         bool descending = false;
     };
+    struct FilterTerm {
+        int field = 0;
+        std::optional<qint64> number;   // numeric fields
+        QString text;                   // character fields, compared without trailing blanks
+    };
 
     void requireOpen() const;
     void requireRow() const;
@@ -140,6 +143,10 @@ private:
     void stampHeader();
     void readHeaderAndFields(const QByteArray &header, qint64 fileSize);
     void emitViewChanged();
+    bool passesFilter(int record) const;
+    std::optional<qint64> numberAt(const char *record, int field) const;
+    void leaveEdit();
+    static std::vector<FilterTerm> parseFilter(const QString &expression);
 
     QString m_path;
     void *m_handle = nullptr;   // DBFHandle
@@ -154,9 +161,10 @@ private:
     int m_editRecord = -1;      // file record under edit; m_recordCount for an append
 
     QString m_filterText;
-    std::vector<std::pair<int, QByteArray>> m_filterTerms;   // field, raw key to match
+    std::vector<FilterTerm> m_filterTerms;
     bool m_filtered = false;
     std::map<QString, Tag> m_tags;
+    QString m_tagsPath;         // the file the tags belong to
     QString m_activeTag;
 
     bool m_dbOpen = false;

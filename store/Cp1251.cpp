@@ -1,0 +1,71 @@
+#include "Cp1251.h"
+
+#include <QHash>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <array>
+#include <stdexcept>
+
+namespace kve::cp1251 {
+
+namespace {
+
+struct CodePage {
+    std::array<char16_t, 256> toUnicode{};
+    QHash<char16_t, char> fromUnicode;
+
+    CodePage()
+    {
+        QStringDecoder decoder("windows-1251", QStringDecoder::Flag::Stateless);
+        if (!decoder.isValid())
+            throw std::runtime_error("Qt has no Windows-1251 codec (ICU missing)");
+        for (int b = 0; b < 256; ++b) {
+            const char byte = char(b);
+            const QString ch = decoder.decode(QByteArrayView(&byte, 1));
+            // Bytes without a character in the code page (0x98) decode to U+FFFD.
+            toUnicode[b] = ch.size() == 1 ? ch.at(0).unicode() : char16_t(0xFFFD);
+            if (toUnicode[b] != 0xFFFD)
+                fromUnicode.insert(toUnicode[b], byte);
+        }
+    }
+};
+
+const CodePage &codePage()
+{
+    static const CodePage page;
+    return page;
+}
+
+} // namespace
+
+QString decode(const char *bytes, int length)
+{
+    const auto &table = codePage().toUnicode;
+    QString out(length, Qt::Uninitialized);
+    QChar *dst = out.data();
+    for (int i = 0; i < length; ++i)
+        dst[i] = QChar(table[static_cast<unsigned char>(bytes[i])]);
+    return out;
+}
+
+QByteArray encode(const QString &text)
+{
+    const auto &map = codePage().fromUnicode;
+    QByteArray out;
+    out.reserve(text.size());
+    for (QChar c : text)
+        out.append(map.value(c.unicode(), '?'));
+    return out;
+}
+
+bool canEncode(const QString &text)
+{
+    const auto &map = codePage().fromUnicode;
+    for (QChar c : text) {
+        if (!map.contains(c.unicode()))
+            return false;
+    }
+    return true;
+}
+
+} // namespace kve::cp1251
