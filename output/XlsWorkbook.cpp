@@ -1,0 +1,452 @@
+#include "XlsWorkbook.h"
+
+#include "XlsContainer.h"
+#include "XlsPalette.h"
+#include "XlsRecordStream.h"
+
+#include <QHash>
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+namespace kve::xls {
+
+// --- Sheet ----------------------------------------------------------------------------------
+
+void Sheet::checkPosition(int row, int column) const
+{
+    if (row < 0 || row >= kMaxRows || column < 0 || column >= kMaxColumns)
+        throw XlsError(QStringLiteral("Ячейка (%1, %2) вне листа Excel (не более %3 строк и %4 столбцов).")
+                           .arg(row + 1).arg(column + 1).arg(kMaxRows).arg(kMaxColumns));
+}
+
+void Sheet::setText(int row, int column, const QString &text, const CellFormat &format)
+{
+    checkPosition(row, column);
+    m_cells[{row, column}] = Cell{text, format};
+}
+
+void Sheet::setBlank(int row, int column, const CellFormat &format)
+{
+    checkPosition(row, column);
+    m_cells[{row, column}] = Cell{std::nullopt, format};
+}
+
+void Sheet::merge(int firstRow, int firstColumn, int lastRow, int lastColumn)
+{
+    checkPosition(firstRow, firstColumn);
+    checkPosition(lastRow, lastColumn);
+    if (lastRow < firstRow || lastColumn < firstColumn)
+        throw XlsError(QStringLiteral("Неверная объединяемая область."));
+    for (const Merge &m : m_merges) {
+        const bool apart = lastRow < m.firstRow || firstRow > m.lastRow || lastColumn < m.firstColumn
+            || firstColumn > m.lastColumn;
+        if (!apart)
+            throw XlsError(QStringLiteral("Объединяемые области пересекаются."));
+    }
+    m_merges.push_back({firstRow, lastRow, firstColumn, lastColumn});
+}
+
+void Sheet::setColumnWidth(int column, double characters)
+{
+    checkPosition(0, column);
+    m_columnWidths[column] = std::clamp(characters, 0.0, 255.0);
+}
+
+void Sheet::setRowHeight(int row, double points)
+{
+    checkPosition(row, 0);
+    m_rowHeights[row] = std::clamp(points, 0.0, kMaxRowHeightPoints);
+}
+
+void Sheet::addPageBreak(int row)
+{
+    checkPosition(row, 0);
+    if (row > 0)
+        m_breaks.push_back(row);
+}
+
+void Sheet::select(int row, int column)
+{
+    checkPosition(row, column);
+    m_selRow = row;
+    m_selColumn = column;
+}
+
+// --- Workbook ---------------------------------------------------------------------------------
+
+Sheet &Workbook::addSheet(const QString &name)
+{
+    m_sheets.emplace_back(name);
+    return m_sheets.back();
+}
+
+namespace {
+
+constexpr unsigned kBof = 0x0809, kEof = 0x000A;
+constexpr int kStyleXfCount = 16;
+constexpr int kDefaultFontCount = 4;   // font index 4 does not exist in BIFF
+
+// Fonts and cell formats of the whole workbook, each stored once.
+struct FormatTables {
+    std::vector<Font> fonts;
+    std::vector<CellFormat> formats;
+
+    int fontIndex(const Font &f)
+    {
+        auto it = std::find(fonts.begin(), fonts.end(), f);
+        int i = int(it - fonts.begin());
+        if (it == fonts.end())
+            fonts.push_back(f);
+        return i + kDefaultFontCount + 1;
+    }
+    int xfIndex(const CellFormat &f)
+    {
+        auto it = std::find(formats.begin(), formats.end(), f);
+        int i = int(it - formats.begin());
+        if (it == formats.end()) {
+            formats.push_back(f);
+            fontIndex(f.font);
+        }
+        return kStyleXfCount + i;
+    }
+};
+
+RecordBody bof(unsigned kind)
+{
+    RecordBody b;
+    b.u16(0x0600).u16(kind).u16(0x0DBB).u16(0x07CC).u32(0x00000041).u32(0x00000006);
+    return b;
+}
+
+RecordBody fontRecord(const Font &f)
+{
+    RecordBody b;
+    const unsigned twips = unsigned(std::lround(std::clamp(f.points, 1.0, 409.0) * 20));
+    b.u16(twips);
+    // Bold and underline also go into the flags, where older readers look for them.
+    b.u16((f.bold ? 0x0001 : 0) | (f.italic ? 0x0002 : 0) | (f.underline ? 0x0004 : 0));
+    b.u16(unsigned(paletteIndex(f.color)));
+    b.u16(f.bold ? 700 : 400);
+    b.u16(0);                       // no super/subscript
+    b.u8(f.underline ? 1 : 0);
+    b.u8(2);                        // swiss family
+    b.u8(0xCC);                     // Cyrillic character set
+    b.u8(0);
+    b.shortUnicode(f.name);
+    return b;
+}
+
+RecordBody styleXf(int index)
+{
+    RecordBody b;
+    // Style XFs 1..15 use the fonts of the outline styles as Excel itself writes them.
+    const int font = (index >= 1 && index <= 4) ? (index <= 2 ? 1 : 2) : 0;
+    b.u16(unsigned(font)).u16(0).u16(0xFFF5).u8(0x20).u8(0).u8(0).u8(index == 0 ? 0 : 0xF4);
+    b.u32(0).u32(0).u16(0x20C0);
+    return b;
+}
+
+RecordBody cellXf(const CellFormat &f, int fontIndex)
+{
+    unsigned h = 0;
+    switch (f.hAlign) {
+    case HAlign::General: h = 0; break;
+    case HAlign::Left: h = 1; break;
+    case HAlign::Center: h = 2; break;
+    case HAlign::Right: h = 3; break;
+    case HAlign::Justify: h = 5; break;
+    }
+    unsigned v = 2;
+    switch (f.vAlign) {
+    case VAlign::Top: v = 0; break;
+    case VAlign::Center: v = 1; break;
+    case VAlign::Bottom: v = 2; break;
+    }
+    const unsigned black = 8;
+    std::uint32_t border1 = 0;
+    if (f.borderLeft)
+        border1 |= 1u | (black << 16);
+    if (f.borderRight)
+        border1 |= (1u << 4) | (black << 23);
+    if (f.borderTop)
+        border1 |= 1u << 8;
+    if (f.borderBottom)
+        border1 |= 1u << 12;
+    std::uint32_t border2 = 0;
+    if (f.borderTop)
+        border2 |= black;
+    if (f.borderBottom)
+        border2 |= black << 7;
+    unsigned pattern = 0x20C0;   // foreground 64, background 65 (system colours)
+    if (f.fill) {
+        border2 |= 1u << 26;        // solid fill
+        pattern = unsigned(paletteIndex(*f.fill)) | (65u << 7);
+    }
+    RecordBody b;
+    b.u16(unsigned(fontIndex));
+    b.u16(f.textFormat ? 49 : 0);
+    b.u16(0x0001);                  // locked, parent style XF 0
+    b.u8(h | (f.wrap ? 0x08 : 0) | (v << 4));
+    b.u8(f.vertical ? 90 : 0);
+    b.u8(0);
+    b.u8(0xF8);                     // number, font, alignment, border, pattern, protection set here
+    b.u32(border1).u32(border2).u16(pattern);
+    return b;
+}
+
+QByteArray sheetStream(const std::map<std::pair<int, int>, int> &xfOfCell, const std::map<std::pair<int, int>, int> &stringOfCell,
+                       const std::vector<Merge> &merges, const std::map<int, double> &widths,
+                       const std::map<int, double> &heights, std::vector<int> breaks, const PageSetup &setup,
+                       int selRow, int selColumn, const std::map<std::pair<int, int>, bool> &cells)
+{
+    RecordStream s;
+    s.record(kBof, bof(0x0010));
+    s.record(0x000D, RecordBody().u16(1));        // CALCMODE automatic
+    s.record(0x000C, RecordBody().u16(100));      // CALCCOUNT
+    s.record(0x000F, RecordBody().u16(1));        // REFMODE A1
+    s.record(0x0011, RecordBody().u16(0));        // ITERATION
+    s.record(0x0010, RecordBody().f64(0.001));    // DELTA
+    s.record(0x005F, RecordBody().u16(1));        // SAVERECALC
+    s.record(0x002A, RecordBody().u16(0));        // PRINTHEADERS
+    s.record(0x002B, RecordBody().u16(0));        // PRINTGRIDLINES
+    s.record(0x0082, RecordBody().u16(1));        // GRIDSET
+    s.record(0x0080, RecordBody().u32(0).u32(0)); // GUTS
+    s.record(0x0225, RecordBody().u16(0).u16(255));   // DEFAULTROWHEIGHT
+    s.record(0x0081, RecordBody().u16(0x04C1));   // WSBOOL
+
+    std::sort(breaks.begin(), breaks.end());
+    breaks.erase(std::unique(breaks.begin(), breaks.end()), breaks.end());
+    if (!breaks.empty()) {
+        RecordBody b;
+        const int n = std::min<int>(int(breaks.size()), 1026);
+        b.u16(unsigned(n));
+        for (int i = 0; i < n; ++i)
+            b.u16(unsigned(breaks[std::size_t(i)])).u16(0).u16(255);
+        s.record(0x001B, b);                       // HORIZONTALPAGEBREAKS
+    }
+    s.record(0x0014);                              // HEADER (none)
+    s.record(0x0015);                              // FOOTER (none)
+    s.record(0x0083, RecordBody().u16(0));         // HCENTER
+    s.record(0x0084, RecordBody().u16(0));         // VCENTER
+    s.record(0x0026, RecordBody().f64(setup.leftInches));
+    s.record(0x0027, RecordBody().f64(setup.rightInches));
+    s.record(0x0028, RecordBody().f64(setup.topInches));
+    s.record(0x0029, RecordBody().f64(setup.bottomInches));
+    {
+        // Printer settings valid (fNoPls clear), portrait bit clear for landscape.
+        const unsigned grbit = setup.landscape ? 0x0000 : 0x0002;
+        RecordBody b;
+        b.u16(unsigned(setup.paperSize)).u16(100).u16(1).u16(1).u16(1).u16(grbit).u16(600).u16(600)
+            .f64(0.3).f64(0.3).u16(1);
+        s.record(0x00A1, b);                       // SETUP
+    }
+    s.record(0x0055, RecordBody().u16(8));         // DEFCOLWIDTH
+    for (const auto &[col, chars] : widths) {
+        RecordBody b;
+        b.u16(unsigned(col)).u16(unsigned(col)).u16(unsigned(std::lround(chars * 256))).u16(15).u16(0).u16(0);
+        s.record(0x007D, b);                       // COLINFO
+    }
+
+    // Rows that have cells or a height of their own.
+    std::set<int> rows;
+    int lastColumn = 0;
+    for (const auto &[pos, unused] : cells) {
+        rows.insert(pos.first);
+        lastColumn = std::max(lastColumn, pos.second);
+    }
+    for (const auto &[row, unused] : heights)
+        rows.insert(row);
+    {
+        RecordBody b;
+        if (rows.empty())
+            b.u32(0).u32(0).u16(0).u16(0).u16(0);
+        else
+            b.u32(std::uint32_t(*rows.begin())).u32(std::uint32_t(*rows.rbegin() + 1)).u16(0)
+                .u16(unsigned(lastColumn + 1)).u16(0);
+        s.record(0x0200, b);                       // DIMENSIONS
+    }
+
+    // Blocks of 32 rows: their ROW records, then their cells.
+    std::vector<int> rowList(rows.begin(), rows.end());
+    for (std::size_t start = 0; start < rowList.size();) {
+        const int blockFirst = rowList[start] / 32 * 32;
+        std::size_t end = start;
+        while (end < rowList.size() && rowList[end] < blockFirst + 32)
+            ++end;
+        for (std::size_t i = start; i < end; ++i) {
+            const int row = rowList[i];
+            auto lo = cells.lower_bound({row, 0});
+            auto hi = cells.lower_bound({row + 1, 0});
+            int first = 0, last = 0;
+            if (lo != hi) {
+                first = lo->first.second;
+                last = std::prev(hi)->first.second + 1;
+            }
+            const auto h = heights.find(row);
+            const unsigned twips = h != heights.end() ? unsigned(std::lround(h->second * 20)) : 255;
+            const std::uint32_t flags = 0x0100 | (h != heights.end() ? 0x0040 : 0) | (15u << 16);
+            RecordBody b;
+            b.u16(unsigned(row)).u16(unsigned(first)).u16(unsigned(last)).u16(twips).u16(0).u16(0).u32(flags);
+            s.record(0x0208, b);                   // ROW
+        }
+        for (std::size_t i = start; i < end; ++i) {
+            const int row = rowList[i];
+            for (auto it = cells.lower_bound({row, 0}); it != cells.end() && it->first.first == row; ++it) {
+                const auto pos = it->first;
+                const int xf = xfOfCell.at(pos);
+                const auto str = stringOfCell.find(pos);
+                RecordBody b;
+                b.u16(unsigned(pos.first)).u16(unsigned(pos.second)).u16(unsigned(xf));
+                if (str != stringOfCell.end()) {
+                    b.u32(std::uint32_t(str->second));
+                    s.record(0x00FD, b);           // LABELSST
+                } else {
+                    s.record(0x0201, b);           // BLANK
+                }
+            }
+        }
+        start = end;
+    }
+
+    {
+        RecordBody b;
+        b.u16(0x06B6).u16(0).u16(0).u32(0x40).u16(0).u16(0).u32(0);
+        s.record(0x023E, b);                       // WINDOW2
+    }
+    {
+        RecordBody b;
+        b.u8(3).u16(unsigned(selRow)).u16(unsigned(selColumn)).u16(0).u16(1)
+            .u16(unsigned(selRow)).u16(unsigned(selRow)).u8(unsigned(selColumn)).u8(unsigned(selColumn));
+        s.record(0x001D, b);                       // SELECTION
+    }
+    for (std::size_t start = 0; start < merges.size(); start += kMaxMergesPerRecord) {
+        const std::size_t n = std::min<std::size_t>(kMaxMergesPerRecord, merges.size() - start);
+        RecordBody b;
+        b.u16(unsigned(n));
+        for (std::size_t i = start; i < start + n; ++i) {
+            const Merge &m = merges[i];
+            b.u16(unsigned(m.firstRow)).u16(unsigned(m.lastRow)).u16(unsigned(m.firstColumn)).u16(unsigned(m.lastColumn));
+        }
+        s.record(0x00E5, b);                       // MERGEDCELLS
+    }
+    s.record(kEof);
+    return s.data();
+}
+
+} // namespace
+
+QByteArray Workbook::workbookStream() const
+{
+    if (m_sheets.empty())
+        throw XlsError(QStringLiteral("В книге нет листов."));
+
+    FormatTables tables;
+    QStringList strings;
+    QHash<QString, int> sst;
+    std::uint32_t uses = 0;
+
+    struct Prepared {
+        std::map<std::pair<int, int>, int> xf;
+        std::map<std::pair<int, int>, int> str;
+        std::map<std::pair<int, int>, bool> cells;
+    };
+    std::vector<Prepared> prepared(m_sheets.size());
+    for (std::size_t i = 0; i < m_sheets.size(); ++i) {
+        for (const auto &[pos, cell] : m_sheets[i].m_cells) {
+            prepared[i].xf[pos] = tables.xfIndex(cell.format);
+            prepared[i].cells[pos] = true;
+            if (cell.text) {
+                auto it = sst.find(*cell.text);
+                if (it == sst.end()) {
+                    it = sst.insert(*cell.text, int(strings.size()));
+                    strings.append(*cell.text);
+                }
+                prepared[i].str[pos] = it.value();
+                ++uses;
+            }
+        }
+    }
+    if (kStyleXfCount + tables.formats.size() > 4050)
+        throw XlsError(QStringLiteral("Слишком много разных форматов ячеек."));
+
+    RecordStream g;
+    g.record(kBof, bof(0x0005));
+    g.record(0x00E1, RecordBody().u16(0x04B0));    // INTERFACEHDR
+    g.record(0x00C1, RecordBody().u16(0));         // MMS
+    g.record(0x00E2);                              // INTERFACEEND
+    {
+        RecordBody b;
+        b.unicode(QStringLiteral("KVE"));
+        b.bytes(QByteArray(112 - b.size(), ' '));
+        g.record(0x005C, b);                       // WRITEACCESS
+    }
+    g.record(0x0042, RecordBody().u16(0x04B0));    // CODEPAGE: UTF-16
+    g.record(0x0161, RecordBody().u16(0));         // DSF
+    {
+        RecordBody b;
+        for (std::size_t i = 0; i < m_sheets.size(); ++i)
+            b.u16(unsigned(i + 1));
+        g.record(0x013D, b);                       // TABID
+    }
+    g.record(0x0019, RecordBody().u16(0));         // WINDOWPROTECT
+    g.record(0x0012, RecordBody().u16(0));         // PROTECT
+    g.record(0x0013, RecordBody().u16(0));         // PASSWORD
+    g.record(0x0040, RecordBody().u16(0));         // BACKUP
+    g.record(0x008D, RecordBody().u16(0));         // HIDEOBJ
+    {
+        RecordBody b;
+        b.u16(0x0168).u16(0x001E).u16(0x3A5C).u16(0x2328).u16(0x0038).u16(0).u16(0).u16(1).u16(0x0258);
+        g.record(0x003D, b);                       // WINDOW1
+    }
+    g.record(0x0022, RecordBody().u16(0));         // 1904 dates: no
+    g.record(0x000E, RecordBody().u16(1));         // PRECISION
+    g.record(0x01B7, RecordBody().u16(0));         // REFRESHALL
+    g.record(0x00DA, RecordBody().u16(0));         // BOOKBOOL
+    for (int i = 0; i < kDefaultFontCount; ++i)
+        g.record(0x0031, fontRecord(Font{}));
+    for (const Font &f : tables.fonts)
+        g.record(0x0031, fontRecord(f));
+    for (int i = 0; i < kStyleXfCount; ++i)
+        g.record(0x00E0, styleXf(i));
+    for (const CellFormat &f : tables.formats)
+        g.record(0x00E0, cellXf(f, tables.fontIndex(f.font)));
+    g.record(0x0293, RecordBody().u16(0x8000).u8(0).u8(0xFF));   // STYLE "Normal"
+    g.record(0x0160, RecordBody().u16(0));         // USESELFS
+
+    std::vector<qint64> sheetOffsetFields;
+    for (const Sheet &sheet : m_sheets) {
+        RecordBody b;
+        b.u32(0).u8(0).u8(0).shortUnicode(sheet.name());
+        sheetOffsetFields.push_back(g.position() + 4);
+        g.record(0x0085, b);                       // BOUNDSHEET
+    }
+    g.record(0x008C, RecordBody().u16(7).u16(7)); // COUNTRY
+    g.sharedStrings(strings, uses);
+    g.record(kEof);
+
+    QByteArray stream = g.data();
+    for (std::size_t i = 0; i < m_sheets.size(); ++i) {
+        const Sheet &sh = m_sheets[i];
+        const qint64 at = stream.size();
+        for (int k = 0; k < 4; ++k)
+            stream[sheetOffsetFields[i] + k] = char((quint64(at) >> (8 * k)) & 0xFF);
+        stream.append(sheetStream(prepared[i].xf, prepared[i].str, sh.m_merges, sh.m_columnWidths,
+                                  sh.m_rowHeights, sh.m_breaks, sh.m_setup, sh.m_selRow, sh.m_selColumn,
+                                  prepared[i].cells));
+    }
+    return stream;
+}
+
+QByteArray Workbook::fileBytes() const
+{
+    return compoundFile(QStringLiteral("Workbook"), workbookStream());
+}
+
+void Workbook::save(const QString &path) const
+{
+    writeFileAtomically(path, fileBytes());
+}
+
+} // namespace kve::xls
