@@ -1,0 +1,307 @@
+#include "receive.h"
+
+#include "PortNames.h"
+#include "store/AppTitle.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+namespace {
+const QString kDefaultPort = QStringLiteral("\\\\.\\COM2");
+const QString kIdlePort = QStringLiteral("\\\\.\\COM1");
+constexpr int kCheckInterval = 3000;
+constexpr int kPauseInterval = 1000;
+constexpr int kFirstSearchedPort = 4;
+} // namespace
+
+TForm2::TForm2(QWidget *mainWindow, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , m_mainWindow(mainWindow)
+{
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Прием данных"));
+    setModal(true);
+    setFixedSize(490, 245);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(12, 10, 12, 10);
+    layout->setSpacing(6);
+
+    StaticText2 = new QLabel(this);
+    StaticText2->setObjectName(QStringLiteral("StaticText2"));
+    QFont bold = StaticText2->font();
+    bold.setBold(true);
+    StaticText2->setFont(bold);
+    layout->addWidget(StaticText2);
+
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setAccessibleName(QStringLiteral("Ход приема"));
+    layout->addWidget(ProgressBar1);
+
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setAlignment(Qt::AlignCenter);
+    layout->addWidget(Label1);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Информация"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setAccessibleName(GroupBox1->title());
+    auto *grid = new QGridLayout(GroupBox1);
+    auto makeLabel = [this](const char *name, const QString &text) {
+        auto *l = new QLabel(GroupBox1);
+        l->setObjectName(QLatin1String(name));
+        setLabelText(l, text);
+        return l;
+    };
+    StaticText4 = makeLabel("StaticText4", QStringLiteral("Тип прибора:"));
+    StaticText5 = makeLabel("StaticText5", QString());
+    StaticText3 = makeLabel("StaticText3", QStringLiteral("Версия ПО:"));
+    StaticText1 = makeLabel("StaticText1", QString());
+    StaticText6 = makeLabel("StaticText6", QStringLiteral("Серийный №:"));
+    StaticText7 = makeLabel("StaticText7", QString());
+    grid->addWidget(StaticText4, 0, 0);
+    grid->addWidget(StaticText5, 0, 1);
+    grid->addWidget(StaticText3, 1, 0);
+    grid->addWidget(StaticText1, 1, 1);
+    grid->addWidget(StaticText6, 2, 0);
+    grid->addWidget(StaticText7, 2, 1);
+    grid->setColumnStretch(1, 1);
+    layout->addWidget(GroupBox1);
+
+    auto *bottom = new QHBoxLayout;
+    CheckBox1 = new QCheckBox(QStringLiteral("Сохранить двоичный файл"), this);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox1->setAccessibleName(CheckBox1->text());
+    bottom->addWidget(CheckBox1);
+    bottom->addStretch(1);
+    Button1 = new QPushButton(QStringLiteral("Отмена"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setAccessibleName(Button1->text());
+    Button1->setAutoDefault(false);
+    bottom->addWidget(Button1);
+    layout->addLayout(bottom);
+
+    Timer1.setObjectName(QStringLiteral("Timer1"));
+    Timer2.setObjectName(QStringLiteral("Timer2"));
+    Timer1.setSingleShot(false);
+    Timer2.setSingleShot(false);
+    connect(&Timer1, &QTimer::timeout, this, &TForm2::Timer1Timer);
+    connect(&Timer2, &QTimer::timeout, this, &TForm2::Timer2Timer);
+    connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+
+    CommPortDriver1.setObjectName(QStringLiteral("CommPortDriver1"));
+    CommPortDriver1.setPortName(kIdlePort);
+    CommPortDriver1.setBaudRateValue(57600);
+    CommPortDriver1.setEnableDTROnOpen(false);
+    CommPortDriver1.setInBufSize(4096);
+    CommPortDriver1.setOutBufSize(4096);
+    CommPortDriver1.setPollingDelay(50);
+    CommPortDriver1.setOutputTimeout(500);
+    CommPortDriver1.setInputTimeout(200);
+    CommPortDriver1.setOnReceiveData([this](TCommPortDriver *, const char *data, quint32 size) {
+        CommPortDriver1ReceiveData(data, size);
+    });
+
+    FormCreate();
+}
+
+TForm2::~TForm2()
+{
+    CommPortDriver1.setOnReceiveData(nullptr);
+}
+
+void TForm2::setLabelText(QLabel *label, const QString &text)
+{
+    label->setText(text);
+    label->setAccessibleName(text);
+}
+
+void TForm2::FormCreate()
+{
+    CheckBox1->hide();
+}
+
+void TForm2::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    FormShow();
+}
+
+void TForm2::FormShow()
+{
+    m_running = true;
+    m_titleSaved = true;
+    Timer2.stop();
+    Timer2.setInterval(kPauseInterval);
+    m_savedTitle = kve::applicationTitle();
+    CheckBox1->setChecked(false);
+    CommPortDriver1.setPortName(kDefaultPort);
+    const char request = m_protocol.requestIdentification();
+    ProgressBar1->setValue(0);
+    setLabelText(StaticText5, QString());
+    setLabelText(StaticText1, QString());
+    setLabelText(StaticText7, QString());
+    setLabelText(StaticText2, QStringLiteral("Ожидание готовности прибора ..."));
+    setWindowTitle(QStringLiteral("Прием данных"));
+    CommPortDriver1.OpenPort();
+    CommPortDriver1.WriteOneByte(request);
+    Timer1.start(kCheckInterval);
+}
+
+void TForm2::Timer1Timer()
+{
+    Timer1.stop();
+    if (!m_running || CommPortDriver1.OpenPort())
+        return;
+
+    const QStringList &names = kve::portNames();
+    for (int i = kFirstSearchedPort; i <= kve::kPortNameCount; ++i) {
+        const QString &name = names.at(i - 1);
+        CommPortDriver1.ClosePort();
+        CommPortDriver1.setPortName(name);
+        setLabelText(Label1, QStringLiteral("Поиск прибора....ComPort №") + name);
+        repaint();
+        CommPortDriver1.OpenPort();
+        m_protocol.reset();
+        ProgressBar1->setValue(0);
+        if (CommPortDriver1.OpenPort() && Com_Connect()) {
+            setLabelText(Label1, QStringLiteral("Прибор найден ComPort №") + name);
+            repaint();
+            CommPortDriver1.WriteOneByte(m_protocol.requestIdentification());
+            Timer1.start(kCheckInterval);
+            return;
+        }
+    }
+
+    CommPortDriver1.ClosePort();
+    CommPortDriver1.setPortName(kIdlePort);
+    m_protocol.reset();
+    ProgressBar1->setValue(0);
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"),
+                    QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!"),
+                    QMessageBox::Ok, this);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    done(2);
+    setLabelText(Label1, QString());
+}
+
+bool TForm2::Com_Connect()
+{
+    CommPortDriver1.WriteOneByte('Z');
+    char answer = 0;
+    return CommPortDriver1.ReadOneByte(answer) && answer == 'Z';
+}
+
+void TForm2::Timer2Timer()
+{
+    Timer2.stop();
+    if (!m_running)
+        return;
+    CommPortDriver1.WriteOneByte(m_protocol.requestArchive());
+}
+
+void TForm2::send(const QByteArray &bytes)
+{
+    for (char c : bytes)
+        CommPortDriver1.WriteOneByte(c);
+}
+
+void TForm2::CommPortDriver1ReceiveData(const char *data, quint32 size)
+{
+    if (!m_running)
+        return;
+    const DownloadProtocol::Step step = m_protocol.feed(data, size);
+    if (step.stopCheckTimer)
+        Timer1.stop();
+    send(step.send);
+    if (step.identified) {
+        const ArchiveHeader &h = m_protocol.header();
+        setLabelText(StaticText5, kve::kDeviceType);
+        setLabelText(StaticText1, h.softwareVersion);
+        setLabelText(StaticText7, QString::number(h.serialNumber));
+        if (m_mainWindow)
+            m_mainWindow->setWindowTitle(StaticText5->text());
+        setLabelText(StaticText2, QStringLiteral("Идет прием информации ..."));
+        if (!Timer2.isActive())
+            Timer2.start(kPauseInterval);
+    }
+    ProgressBar1->setValue(m_protocol.progress());
+
+    switch (step.result) {
+    case DownloadProtocol::Result::None:
+        break;
+    case DownloadProtocol::Result::Success:
+        CommPortDriver1.ClosePort();
+        done(1);
+        break;
+    case DownloadProtocol::Result::WrongInstrument:
+        endWithBox(QStringLiteral("Error"), QStringLiteral("Вы подключили не тот прибор !"));
+        break;
+    case DownloadProtocol::Result::BadData:
+        endWithBox(QStringLiteral("Ошибка"), step.errorText);
+        break;
+    }
+}
+
+void TForm2::endWithBox(const QString &caption, const QString &text)
+{
+    // Close first: nothing more may arrive while the operator reads the box.
+    CommPortDriver1.ClosePort();
+    Timer1.stop();
+    Timer2.stop();
+    m_running = false;
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, this);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    done(2);
+}
+
+void TForm2::Button1Click()
+{
+    m_protocol.cancel();
+    ProgressBar1->setValue(0);
+    CommPortDriver1.ClosePort();
+    done(2);
+}
+
+void TForm2::reject()
+{
+    // Escape and the window manager's close are the operator's cancel.
+    Button1Click();
+}
+
+void TForm2::done(int result)
+{
+    FormClose();
+    QDialog::done(result);
+}
+
+void TForm2::FormClose()
+{
+    m_running = false;
+    if (m_titleSaved) {
+        kve::setApplicationTitle(m_savedTitle);
+        m_titleSaved = false;
+    }
+    Timer2.stop();
+    Timer1.stop();
+    // Every ending has closed the port already; make sure of it.
+    CommPortDriver1.ClosePort();
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "DownloadProtocol.h"
+#include "TCommPortDriver.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <QTimer>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// The download dialog: finds the instrument, identifies it and receives its archive.
+// Ends with 1 after a complete archive, 2 on every other ending.
+class TForm2 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm2(QWidget *mainWindow, QWidget *parent = nullptr);
+    ~TForm2() override;
+
+    const ArchiveHeader &archiveHeader() const { return m_protocol.header(); }
+    // The instrument's memory image (195,001 bytes); bytes past the last transfer keep
+    // what they held.
+    const QByteArray &memoryImage() const { return m_protocol.image(); }
+    int memoryImageLength() const { return m_protocol.imageLength(); }
+
+    const TCommPortDriver &commPort() const { return CommPortDriver1; }
+
+    void done(int result) override;
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void Timer1Timer();
+    bool Com_Connect();
+    void Timer2Timer();
+    void CommPortDriver1ReceiveData(const char *data, quint32 size);
+    void Button1Click();
+    void FormClose();
+
+    void send(const QByteArray &bytes);
+    void endWithBox(const QString &caption, const QString &text);
+    void setLabelText(QLabel *label, const QString &text);
+
+    QPointer<QWidget> m_mainWindow;
+    QString m_savedTitle;
+    bool m_running = false;
+    bool m_titleSaved = false;
+
+    QLabel *StaticText2 = nullptr;
+    QProgressBar *ProgressBar1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QGroupBox *GroupBox1 = nullptr;
+    QLabel *StaticText4 = nullptr;
+    QLabel *StaticText5 = nullptr;
+    QLabel *StaticText3 = nullptr;
+    QLabel *StaticText1 = nullptr;
+    QLabel *StaticText6 = nullptr;
+    QLabel *StaticText7 = nullptr;
+    QCheckBox *CheckBox1 = nullptr;
+    QPushButton *Button1 = nullptr;
+    QTimer Timer1;
+    QTimer Timer2;
+    TCommPortDriver CommPortDriver1;
+    DownloadProtocol m_protocol;
+};
