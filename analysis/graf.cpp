@@ -52,7 +52,7 @@ TForm3::TForm3(kve::MeasurementTable &table, const TForm4 &dialog, std::function
       m_activeSeries(std::move(activeSeries))
 {
     setObjectName(QStringLiteral("Form3"));
-    setWindowTitle(QString());
+    setWindowTitle(QStringLiteral(" "));   // no title text (empty would show the program name)
     setAccessibleName(QStringLiteral("График"));
     resize(698, 482);
 
@@ -163,6 +163,7 @@ void TForm3::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
     placeTitle();
+    fitLabelStep();
 }
 
 bool TForm3::FormShow()
@@ -208,11 +209,8 @@ void TForm3::applyAxes(const kve::HeaveChartData &data)
     const auto [low, high] = kve::heaveAxisRange(data.minY, data.maxY);
     m_leftAxis->setRange(low, high);
     if (m_desiredStep) {
-        const int height = qMax(100, static_cast<int>(Chart1->plotArea().height()));
-        const double step = kve::fittedStep(*m_desiredStep, low, high, height / kLabelPixelsPerStep);
         m_leftAxis->setTickType(QValueAxis::TicksDynamic);
-        m_leftAxis->setTickAnchor(std::floor(low / step) * step);
-        m_leftAxis->setTickInterval(step);
+        fitLabelStep();
     } else {
         m_leftAxis->setTickType(QValueAxis::TicksFixed);
         m_leftAxis->applyNiceNumbers();
@@ -230,6 +228,22 @@ void TForm3::applyAxes(const kve::HeaveChartData &data)
         to = to.addSecs(60);
     }
     m_bottomAxis->setRange(from, to);
+}
+
+// The wanted step of 0.2 mm is widened only as far as the labels need room on the axis.
+void TForm3::fitLabelStep()
+{
+    if (!m_desiredStep)
+        return;
+    // Before the window is laid out the plot area is not known yet; the window's height is.
+    const int plotHeight = Chart1->plotArea().height() > 0 && Chart1View->isVisible()
+        ? static_cast<int>(Chart1->plotArea().height())
+        : height() - 140;
+    const double low = m_leftAxis->min();
+    const double high = m_leftAxis->max();
+    const double step = kve::fittedStep(*m_desiredStep, low, high, qMax(2, plotHeight / kLabelPixelsPerStep));
+    m_leftAxis->setTickAnchor(std::floor(low / step) * step);
+    m_leftAxis->setTickInterval(step);
 }
 
 void TForm3::placeTitle()

@@ -69,6 +69,7 @@ private:
     void fill(const kve::HeaveChartData &data);
     void applyAxes(const kve::HeaveChartData &data);
     void placeTitle();
+    void fitLabelStep();
 
     kve::MeasurementTable &m_table;
     const TForm4 &m_dialog;

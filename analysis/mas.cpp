@@ -25,7 +25,7 @@ const QChar kMaskBlank = QLatin1Char('_');
 } // namespace
 
 TForm7::TForm7(kve::MeasurementTable &table, std::function<int()> activeSeries, QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
                           | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_table(table),
       m_activeSeries(std::move(activeSeries))
