@@ -36,7 +36,10 @@ QValidator::State CommentValidator::validate(QString &input, int &) const
     return Invalid;
 }
 
-SeriesDelegate::SeriesDelegate(QObject *parent) : QStyledItemDelegate(parent) {}
+SeriesDelegate::SeriesDelegate(QObject *parent) : QStyledItemDelegate(parent)
+{
+    connect(this, &QAbstractItemDelegate::closeEditor, this, [this](QWidget *editor) { editorClosed(editor); });
+}
 
 QWidget *SeriesDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &index) const
 {

@@ -37,6 +37,11 @@ public:
     void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
 
     QWidget *openEditor() const { return m_editor; }
+    void editorClosed(QWidget *editor)
+    {
+        if (m_editor == editor)
+            m_editor = nullptr;
+    }
 
 signals:
     void editStarted() const;

@@ -292,7 +292,14 @@ void TDBGridPro::titleStateChanged(int index)
 
 bool TDBGridPro::isEditing() const { return m_delegate->openEditor() != nullptr; }
 
-void TDBGridPro::commitEdit() { m_view->finishEdit(m_delegate->openEditor()); }
+void TDBGridPro::commitEdit()
+{
+    QWidget *editor = m_delegate->openEditor();
+    if (!editor)
+        return;
+    m_delegate->editorClosed(editor);
+    m_view->finishEdit(editor);
+}
 
 QTableView *TDBGridPro::view() const { return m_view; }
 
