@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyleOptionHeader>
+#include <QTextLayout>
 
 namespace kve {
 
@@ -32,30 +34,79 @@ QSize GridHeader::sizeHint() const
 
 void GridHeader::paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const
 {
-    QHeaderView::paintSection(painter, rect, logicalIndex);
+    if (!rect.isValid())
+        return;
+    QStyleOptionHeader option;
+    initStyleOption(&option);
+    option.rect = rect;
+    option.section = logicalIndex;
+    option.text.clear();
+    if (isEnabled())
+        option.state |= QStyle::State_Enabled;
+    painter->save();
+    style()->drawControl(QStyle::CE_HeaderSection, &option, painter, this);
+    painter->restore();
     if (logicalIndex < 0 || logicalIndex >= int(m_columns.size()))
         return;
-    const TitleState state = m_columns[size_t(logicalIndex)].TitleState;
-    if (state == TitleState::tsSortedNone)
+    const TgpColumn &column = m_columns[size_t(logicalIndex)];
+    const int markWidth = 9;
+    const QRect textRect = rect.adjusted(3, 2, -(3 + markWidth), -2);
+    drawTitle(painter, textRect, column.Title);
+
+    if (column.TitleState == TitleState::tsSortedNone)
         return;
     // A small triangle at the right edge: pointing up for tsSortedUp, down for tsSortedDown.
-    const int size = std::min(7, std::max(3, rect.height() / 4));
-    const int right = rect.right() - 3;
-    const int middle = rect.center().y();
+    const double size = 7;
+    const double right = rect.right() - 3;
+    const double middle = rect.center().y() + 0.5;
     QPainterPath mark;
-    if (state == TitleState::tsSortedUp) {
+    if (column.TitleState == TitleState::tsSortedUp) {
         mark.moveTo(right - size, middle + size / 2);
         mark.lineTo(right, middle + size / 2);
-        mark.lineTo(right - size / 2.0, middle - size / 2);
+        mark.lineTo(right - size / 2, middle - size / 2);
     } else {
         mark.moveTo(right - size, middle - size / 2);
         mark.lineTo(right, middle - size / 2);
-        mark.lineTo(right - size / 2.0, middle + size / 2);
+        mark.lineTo(right - size / 2, middle + size / 2);
     }
     mark.closeSubpath();
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     painter->fillPath(mark, palette().color(QPalette::ButtonText));
+    painter->restore();
+}
+
+// The title in at most two centred lines; what does not fit ends in an ellipsis.
+void GridHeader::drawTitle(QPainter *painter, const QRect &rect, const QString &title) const
+{
+    if (rect.width() <= 0)
+        return;
+    const QFontMetrics metrics(font());
+    QStringList lines;
+    QTextLayout layout(title, font());
+    layout.beginLayout();
+    for (;;) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid())
+            break;
+        line.setLineWidth(rect.width());
+        if (lines.size() == 1) {
+            lines << metrics.elidedText(title.mid(line.textStart()), Qt::ElideRight, rect.width());
+            break;
+        }
+        lines << title.mid(line.textStart(), line.textLength()).trimmed();
+    }
+    layout.endLayout();
+    const int height = int(lines.size()) * metrics.lineSpacing();
+    int y = rect.top() + (rect.height() - height) / 2;
+    painter->save();
+    painter->setFont(font());
+    painter->setPen(palette().color(QPalette::ButtonText));
+    painter->setClipRect(rect.adjusted(-3, -2, 3, 2));
+    for (const QString &line : lines) {
+        painter->drawText(QRect(rect.left(), y, rect.width(), metrics.lineSpacing()), Qt::AlignCenter, line);
+        y += metrics.lineSpacing();
+    }
     painter->restore();
 }
 

@@ -29,6 +29,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    void drawTitle(QPainter *painter, const QRect &rect, const QString &title) const;
+
     const std::vector<TgpColumn> &m_columns;
     Qt::KeyboardModifiers m_clickModifiers;
     bool m_mouseHeld = false;
