@@ -1,0 +1,658 @@
+#include "main.h"
+
+#include "HelpWindow.h"
+#include "Icons.h"
+#include "KveApplication.h"
+#include "about.h"
+
+#include "analysis/graf.h"
+#include "analysis/mas.h"
+#include "analysis/param_graf.h"
+#include "device/ImageDecoder.h"
+#include "device/receive.h"
+// #include "output/ReportPreview.h"
+#include "output/SeriesReport.h"
+#include "output/SpreadsheetExport.h"
+#include "store/AppTitle.h"
+#include "view/GridCommands.h"
+#include "view/GridLayoutStore.h"
+#include "view/TDBGridPro.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSettings>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+using namespace kve;
+
+namespace {
+
+QString tagName(int series) { return QStringLiteral("tab%1").arg(series); }
+QString layoutValueName(int series) { return QStringLiteral("Table_%1").arg(series); }
+
+QFileDialog *makeFileDialog(QWidget *parent, const QString &name, QFileDialog::AcceptMode mode, const QString &filter)
+{
+    auto *dialog = new QFileDialog(parent);
+    dialog->setObjectName(name);
+    // Qt's own dialog: the behaviour below must not depend on the desktop's.
+    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog->setAcceptMode(mode);
+    // Any typed name is taken, also one that does not exist (opening it then fails).
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setNameFilter(filter);
+    dialog->setDefaultSuffix(QStringLiteral("db"));
+    return dialog;
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    buildMenus();
+    buildPages();
+    OpenDialog1 = makeFileDialog(this, QStringLiteral("OpenDialog1"), QFileDialog::AcceptOpen, QStringLiteral("Базы данных (*.db)"));
+    SaveDialog1 = makeFileDialog(this, QStringLiteral("SaveDialog1"), QFileDialog::AcceptSave, QStringLiteral("Файлы данных (*.db)"));
+    ColorDialog1 = new QColorDialog(Qt::black, this);
+    ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
+    ColorDialog1->setOption(QColorDialog::DontUseNativeDialog, true);
+    for (auto &report : m_reports)
+        report = std::make_unique<SeriesReport>();
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::setWindows(TForm2 *download, TForm3 *chart, TForm4 *chartDialog, Tform6 *about, TForm7 *calculation)
+{
+    m_download = download;
+    m_chart = chart;
+    m_chartDialog = chartDialog;
+    m_about = about;
+    m_calculation = calculation;
+}
+
+void TForm1::buildMenus()
+{
+    const QList<QIcon> images = kve::makeImageList();
+    const auto add = [&](QMenu *menu, const char *name, const QString &caption, void (TForm1::*handler)(), QKeySequence shortcut = {},
+                         int icon = -1) {
+        auto *action = new QAction(caption, this);
+        action->setObjectName(QLatin1String(name));
+        if (!shortcut.isEmpty())
+            action->setShortcut(shortcut);
+        if (icon >= 0)
+            action->setIcon(images.at(icon));
+        connect(action, &QAction::triggered, this, [this, handler] { kve::runCommand([&] { (this->*handler)(); }); });
+        menu->addAction(action);
+        m_items << action;
+        return action;
+    };
+
+    QMenu *file = menuBar()->addMenu(QStringLiteral("Файл"));
+    file->setObjectName(QStringLiteral("N1"));
+    QAction *create = add(file, "N2", QStringLiteral("Создать"), &TForm1::N2Click, QKeySequence(Qt::CTRL | Qt::Key_N), 0);
+    QAction *open = add(file, "N3", QStringLiteral("Открыть"), &TForm1::N3Click, QKeySequence(Qt::CTRL | Qt::Key_O), 1);
+    add(file, "N4", QStringLiteral("Дополнить"), &TForm1::N4Click)->setVisible(false);
+    QAction *save = add(file, "N5", QStringLiteral("Сохранить"), &TForm1::N5Click, QKeySequence(Qt::CTRL | Qt::Key_S), 2);
+    add(file, "N7", QStringLiteral("Закрыть"), &TForm1::N7Click);
+    file->addSeparator();
+    QAction *preview = add(file, "N8", QStringLiteral("Предварительный просмотр"), &TForm1::N8Click, {}, 3);
+    QAction *print = add(file, "N9", QStringLiteral("Печать"), &TForm1::N9Click, QKeySequence(Qt::CTRL | Qt::Key_P), 4);
+    file->addSeparator();
+    add(file, "N11", QStringLiteral("Выход"), &TForm1::N11Click);
+
+    QMenu *view = menuBar()->addMenu(QStringLiteral("Вид"));
+    view->setObjectName(QStringLiteral("N16"));
+    add(view, "N23", QStringLiteral("Выровнять столбцы"), &TForm1::N23Click);
+    view->addSeparator();
+    add(view, "N17", QStringLiteral("Задать цвет"), &TForm1::N17Click);
+    add(view, "N18", QStringLiteral("Убрать цвет"), &TForm1::N18Click);
+    add(view, "N19", QStringLiteral("Убрать все цвета"), &TForm1::N19Click);
+    view->addSeparator();
+    add(view, "N33", QStringLiteral("Убрать сортировку"), &TForm1::N33Click);
+
+    QMenu *edit = menuBar()->addMenu(QStringLiteral("Правка"));
+    edit->setObjectName(QStringLiteral("N20"));
+    add(edit, "N21", QStringLiteral("Удалить строки"), &TForm1::N21Click, {}, 6);
+
+    QMenu *service = menuBar()->addMenu(QStringLiteral("Сервис"));
+    service->setObjectName(QStringLiteral("N14"));
+    add(service, "Excel1", QStringLiteral("Экспорт в Excel"), &TForm1::Excel1Click);
+    add(service, "N37", QStringLiteral("Перенумеровать строки"), &TForm1::N37Click)->setVisible(false);
+    add(service, "N15", QStringLiteral("Построить график"), &TForm1::N15Click)->setVisible(false);
+    add(service, "N39", QStringLiteral("Рассчитать "), &TForm1::N39Click)->setVisible(false);
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("Справка"));
+    help->setObjectName(QStringLiteral("N22"));
+    add(help, "N24", QStringLiteral("Помощь"), &TForm1::N24Click, QKeySequence(Qt::Key_F1), 5);
+    help->addSeparator();
+    add(help, "N26", QStringLiteral("О программе"), &TForm1::N26Click);
+
+    // Toolbar: six icon buttons. Buttons 1..5 are the menu commands themselves, so they are
+    // enabled and disabled with them; button 6 has a handler of its own.
+    ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFixedHeight(29);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    int number = 1;
+    for (QAction *action : {create, open, save, preview, print}) {
+        ToolBar1->addAction(action);
+        ToolBar1->widgetForAction(action)->setObjectName(QStringLiteral("ToolButton%1").arg(number++));
+    }
+    auto *helpButton = new QAction(images.at(5), QStringLiteral("Помощь"), this);
+    helpButton->setObjectName(QStringLiteral("ToolButton6Action"));
+    connect(helpButton, &QAction::triggered, this, [this] { kve::runCommand([&] { ToolButton6Click(); }); });
+    ToolBar1->addAction(helpButton);
+    ToolBar1->widgetForAction(helpButton)->setObjectName(QStringLiteral("ToolButton6"));
+    for (QAction *action : ToolBar1->actions())
+        ToolBar1->widgetForAction(action)->setAccessibleName(action->text());
+
+    // The grid context menu; its items are never disabled.
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    const auto popup = [&](const char *name, const QString &caption, void (TForm1::*handler)()) {
+        auto *action = PopupMenu1->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, [this, handler] { kve::runCommand([&] { (this->*handler)(); }); });
+        return action;
+    };
+    popup("N27", QStringLiteral("График"), &TForm1::N15Click)->setVisible(false);
+    popup("N28", QStringLiteral("Печать"), &TForm1::N8Click);
+    PopupMenu1->addSeparator();
+    popup("N29", QStringLiteral("Задать цвет"), &TForm1::N17Click);
+    popup("N30", QStringLiteral("Убрать цвет"), &TForm1::N18Click);
+    popup("N31", QStringLiteral("Убрать все цвета"), &TForm1::N19Click);
+    PopupMenu1->addSeparator();
+    popup("N32", QStringLiteral("Выровнять столбцы"), &TForm1::N23Click);
+    PopupMenu1->addSeparator();
+    popup("N34", QStringLiteral("Удалить"), &TForm1::N21Click);
+}
+
+void TForm1::buildPages()
+{
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("ClientArea"));
+    central->setAutoFillBackground(true);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    PageControl1 = new QTabWidget(central);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->setAccessibleName(QStringLiteral("Серии"));
+    layout->addWidget(PageControl1);
+    setCentralWidget(central);
+    for (int n = 1; n <= 16; ++n) {
+        auto *page = new QWidget;
+        page->setObjectName(QStringLiteral("TabSheet%1").arg(n));
+        auto *pageLayout = new QVBoxLayout(page);
+        pageLayout->setContentsMargins(0, 0, 0, 0);
+        auto *grid = new TDBGridPro(Dbf1, n, page);
+        grid->setObjectName(QStringLiteral("DBGridPro%1").arg(n));
+        grid->setPopupMenu(PopupMenu1);
+        connect(grid, &TDBGridPro::initEdit, this, [this] { Dbf1.setDbModified(true); });
+        connect(grid, &TDBGridPro::errorOccurred, this, [](const QString &text) { kve::showErrorBox(text); });
+        pageLayout->addWidget(grid);
+        const QString caption = QStringLiteral("Серия №%1").arg(n);
+        page->setAccessibleName(caption);
+        PageControl1->addTab(page, caption);
+        m_pages[size_t(n - 1)] = page;
+        m_grids[size_t(n - 1)] = grid;
+    }
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
+        if (!m_tabShowSuppressed && index >= 0)
+            kve::runCommand([&] { TabSheetShow(index + 1); });
+    });
+}
+
+void TForm1::FormCreate()
+{
+    resize(703, 501);
+    setWindowState(Qt::WindowMaximized);
+    setWindowColour(false);
+
+    // The settings key stays open for the program's run.
+    m_settings = std::make_unique<QSettings>(QStringLiteral("Dorvatek"), QStringLiteral("KVE"));
+    m_settings->beginGroup(QStringLiteral("1.0"));
+    if (m_settings->contains(QStringLiteral("Default_dir"))) {
+        m_defaultDir = m_settings->value(QStringLiteral("Default_dir")).toString();
+    } else {
+        m_defaultDir = QDir::currentPath();
+        m_settings->setValue(QStringLiteral("Default_dir"), m_defaultDir);
+        m_settings->sync();
+    }
+    // The dialogs take the directory only here; a later change applies at the next start.
+    m_dialogStartDir = m_defaultDir;
+
+    Dbf1.close();
+    Dbf1.setDbOpen(false);
+    grid(1)->setBookmarkFields(QStringLiteral("T_1;T_2;T_3;DATE;TIME;P_1;F;SER"));
+    for (int n = 1; n <= 16; ++n)
+        reset_sort(*grid(n), tagName(n));
+    disable_button();
+    tab_vis_dis();
+    setWindowTitle(kve::kDeviceType);
+}
+
+QAction *TForm1::item(const QString &name) const
+{
+    for (QAction *action : m_items) {
+        if (action->objectName() == name)
+            return action;
+    }
+    for (QAction *action : PopupMenu1->actions()) {
+        if (action->objectName() == name)
+            return action;
+    }
+    return nullptr;
+}
+
+int TForm1::activeSeries() const { return PageControl1->currentIndex() + 1; }
+
+bool TForm1::isFileOpenColour() const { return m_fileOpenColour; }
+
+std::array<TDBGridPro *, 16> TForm1::allGrids() const { return m_grids; }
+
+void TForm1::setWindowColour(bool fileOpen)
+{
+    m_fileOpenColour = fileOpen;
+    QWidget *area = centralWidget();
+    QPalette palette = area->palette();
+    // Button shadow without a table, button face with one.
+    palette.setColor(QPalette::Window, QApplication::palette().color(fileOpen ? QPalette::Button : QPalette::Dark));
+    area->setPalette(palette);
+}
+
+void TForm1::setTitles(const QString &text)
+{
+    kve::setApplicationTitle(text);
+    setWindowTitle(text);
+}
+
+// --- enabling -----------------------------------------------------------------------------
+
+namespace {
+const QStringList kTableItems{QStringLiteral("N5"),  QStringLiteral("N7"),  QStringLiteral("N8"),  QStringLiteral("N9"),
+                              QStringLiteral("N23"), QStringLiteral("N17"), QStringLiteral("N18"), QStringLiteral("N19"),
+                              QStringLiteral("N33"), QStringLiteral("N21"), QStringLiteral("N37"), QStringLiteral("Excel1")};
+}
+
+void TForm1::enable_button()
+{
+    for (const QString &name : kTableItems)
+        item(name)->setEnabled(true);
+}
+
+void TForm1::disable_button()
+{
+    for (const QString &name : kTableItems)
+        item(name)->setEnabled(false);
+    item(QStringLiteral("N15"))->setEnabled(false);
+    item(QStringLiteral("N39"))->setEnabled(false);
+}
+
+// --- file steps ---------------------------------------------------------------------------
+
+QString TForm1::chooseFile(QFileDialog *dialog)
+{
+    dialog->setDirectory(m_dialogStartDir);
+    dialog->selectFile(QString());
+    dialog->selectNameFilter(dialog->nameFilters().value(0));
+    if (dialog->exec() != QDialog::Accepted)
+        return {};
+    return dialog->selectedFiles().value(0);
+}
+
+void TForm1::N3Click()
+{
+    const QString path = chooseFile(OpenDialog1);
+    if (path.isEmpty() || QFileInfo(path).fileName().isEmpty())
+        return;
+    if (Dbf1.dbOpen())
+        Close_DB();
+    m_defaultDir = QDir::cleanPath(QFileInfo(path).absolutePath());
+    Open_DB(path);
+}
+
+void TForm1::Open_DB(const QString &path)
+{
+    if (Dbf1.dbOpen())
+        Close_DB();
+    const QFileInfo info(path);
+    Dbf1.setFilePath(info.absoluteFilePath());
+    try {
+        Dbf1.open();
+    } catch (const std::exception &) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"), QStringLiteral("База данных повреждена !"), QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("DamagedBox"));
+        box.exec();
+        return;
+    }
+    Dbf1.setDbOpen(true);
+    Dbf1.first();
+    setWindowColour(true);
+    enable_button();
+    tab_vis_en();
+    // A stored layout that cannot be read leaves that grid as it is; the operator is told.
+    const QStringList layoutErrors = load_layout_all(*m_settings, allGrids(), Dbf1);
+    if (!layoutErrors.isEmpty())
+        kve::showErrorBox(layoutErrors.join('\n'));
+    setTitles(info.completeBaseName() + QStringLiteral(" - ") + kve::kDeviceType);
+    Dbf1.setDbModified(false);
+}
+
+void TForm1::N5Click() { Save_DB(); }
+
+void TForm1::Save_DB()
+{
+    if (!Dbf1.dbOpen())
+        return;
+    if (Dbf1.isOpen()) {
+        for (int n = 1; n <= 16; ++n) {
+            if (PageControl1->isTabVisible(n - 1))
+                grid(n)->commitEdit();
+        }
+        Dbf1.close();
+        Dbf1.open();
+    }
+    Dbf1.setDbModified(false);
+}
+
+void TForm1::N7Click() { Close_DB(); }
+
+void TForm1::Close_DB()
+{
+    if (Dbf1.dbModified()) {
+        QMessageBox box(QMessageBox::Question, kve::kDeviceType, QStringLiteral("Сохранить изменения в таблицах ?"),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.setObjectName(QStringLiteral("SaveQuestion"));
+        if (box.exec() == QMessageBox::Yes)
+            Save_DB();
+    }
+    for (int n = 1; n <= 16; ++n)
+        save_grid_layout(*m_settings, layoutValueName(n), *grid(n));
+    Dbf1.setDbOpen(false);
+    Dbf1.setDbModified(false);
+    if (Dbf1.isOpen()) {
+        // An edit still in progress is dropped with the close.
+        Dbf1.cancel();
+        Dbf1.close();
+        const QFileInfo info(Dbf1.filePath());
+        QFile::remove(info.absoluteDir().filePath(info.completeBaseName() + QStringLiteral(".mdx")));
+        Dbf1.dropIndexFile();
+    }
+    disable_button();
+    tab_vis_dis();
+    setTitles(kve::kDeviceType);
+    setWindowColour(false);
+}
+
+void TForm1::tab_vis_en()
+{
+    m_tabShowSuppressed = true;
+    for (int i = 0; i < 16; ++i)
+        PageControl1->setTabVisible(i, false);
+    if (!Dbf1.isOpen()) {
+        m_tabShowSuppressed = false;
+        return;
+    }
+    PageControl1->hide();
+    Dbf1.setFiltered(false);
+    Dbf1.refresh();
+    int firstSeries = 0;
+    for (int n = 1; n <= 16; ++n) {
+        if (Dbf1.locate(QStringLiteral("EN_CH"), QString::number(n))) {
+            PageControl1->setTabVisible(n - 1, true);
+            if (firstSeries == 0)
+                firstSeries = n;
+        }
+    }
+    Dbf1.setFiltered(true);
+    Dbf1.refresh();
+    if (firstSeries > 0)
+        PageControl1->setCurrentIndex(firstSeries - 1);
+    m_tabShowSuppressed = false;
+    PageControl1->show();
+    // The first visible tab is now the shown page: its show handler runs.
+    if (firstSeries > 0)
+        TabSheetShow(firstSeries);
+}
+
+void TForm1::tab_vis_dis()
+{
+    m_tabShowSuppressed = true;
+    for (int i = 0; i < 16; ++i)
+        PageControl1->setTabVisible(i, false);
+    m_tabShowSuppressed = false;
+    PageControl1->hide();
+}
+
+void TForm1::TabSheetShow(int series)
+{
+    if (!Dbf1.isOpen())
+        return;
+    Dbf1.setFiltered(false);
+    Dbf1.setFilter(QStringLiteral("EN_CH=%1").arg(series));
+    Dbf1.setFiltered(true);
+    Dbf1.refresh();
+    if (series <= 3)
+        align_columns(*grid(series));
+}
+
+// --- instrument ---------------------------------------------------------------------------
+
+void TForm1::N2Click()
+{
+    if (Dbf1.dbOpen())
+        Close_DB();
+    const QString path = chooseFile(SaveDialog1);
+    if (path.isEmpty() || QFileInfo(path).fileName().isEmpty())
+        return;
+    if (!m_download || m_download->exec() != 1)
+        return;
+    Create_DB();
+}
+
+void TForm1::Create_DB()
+{
+    Dbf1.setDbOpen(false);
+    Dbf1.setDbModified(false);
+    Dbf1.close();
+    const QString target = QFileInfo(SaveDialog1->selectedFiles().value(0)).absoluteFilePath();
+
+    // The download is written to a new file beside the target, which replaces the target
+    // only once it is complete: a failure leaves an existing file as it was.
+    const QFileInfo info(target);
+    const QString partial = info.absoluteDir().filePath(QStringLiteral(".%1.part").arg(info.fileName()));
+    QFile::remove(partial);
+    Dbf1.setFilePath(partial);
+    try {
+        Dbf1.create();
+        flash2qvd01(0);
+        Dbf1.close();
+    } catch (...) {
+        Dbf1.close();
+        QFile::remove(partial);
+        Dbf1.setFilePath(target);
+        throw;
+    }
+    if (QFile::exists(target) && !QFile::remove(target)) {
+        QFile::remove(partial);
+        throw kve::TableError(QStringLiteral("Не удалось заменить файл «%1»").arg(QDir::toNativeSeparators(target)));
+    }
+    if (!QFile::rename(partial, target)) {
+        QFile::remove(partial);
+        throw kve::TableError(QStringLiteral("Не удалось записать файл «%1»").arg(QDir::toNativeSeparators(target)));
+    }
+    Dbf1.setFilePath(target);
+    Dbf1.open();
+    if (m_download->archiveHeader().seriesCount == 0) {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Ошибка"), QStringLiteral("Архив прибора пуст!"), QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("EmptyArchiveBox"));
+        box.exec();
+        Dbf1.close();
+        return;
+    }
+    Dbf1.setDbOpen(true);
+    setWindowColour(true);
+    enable_button();
+    tab_vis_en();
+    load_grid_layout(*m_settings, layoutValueName(1), *grid(1));
+    Dbf1.setDbModified(false);
+}
+
+void TForm1::N4Click()
+{
+    if (!Dbf1.dbOpen()) {
+        const QString path = chooseFile(OpenDialog1);
+        if (path.isEmpty() || QFileInfo(path).fileName().isEmpty())
+            return;
+        Open_DB(path);
+    }
+    if (!Dbf1.dbOpen())
+        return;
+    if (!m_download || m_download->exec() != 1)
+        return;
+    if (Dbf1.isOpen())
+        reset_sort(*grid(1), tagName(1));
+    flash2qvd01(1);
+    Dbf1.setDbOpen(true);
+    Save_DB();
+    tab_vis_en();
+}
+
+void TForm1::flash2qvd01(quint8 mode)
+{
+    if (!m_download)
+        return;
+    kve::flash2qvd01(Dbf1, m_download->archiveHeader(), m_download->memoryImage(), mode);
+}
+
+// --- output -------------------------------------------------------------------------------
+
+void TForm1::N8Click()
+{
+    if (!Dbf1.dbOpen() || !Dbf1.isOpen())
+        return;
+    const int n = activeSeries();
+    // kve::previewSeries(this, *m_reports[size_t(n - 1)], Dbf1, windowTitle(), n);
+}
+
+void TForm1::N9Click()
+{
+    if (!Dbf1.dbOpen() || !Dbf1.isOpen())
+        return;
+    const int n = activeSeries();
+    // kve::printSeries(this, *m_reports[size_t(n - 1)], Dbf1, windowTitle(), n);
+}
+
+void TForm1::Excel1Click()
+{
+    if (!Dbf1.dbOpen() || !Dbf1.isOpen())
+        return;
+    const int n = activeSeries();
+    ::exportSeries(this, *m_reports[size_t(n - 1)], Dbf1, windowTitle(), n);
+}
+
+// --- grids --------------------------------------------------------------------------------
+
+void TForm1::N23Click()
+{
+    if (Dbf1.dbOpen())
+        align_columns(*grid(activeSeries()));
+}
+
+void TForm1::N17Click()
+{
+    if (!Dbf1.dbOpen())
+        return;
+    if (ColorDialog1->exec() != QDialog::Accepted)
+        return;
+    set_current_column_colour(*grid(activeSeries()), ColorDialog1->currentColor());
+}
+
+void TForm1::N18Click()
+{
+    if (Dbf1.dbOpen())
+        set_current_column_colour(*grid(activeSeries()), std::nullopt);
+}
+
+void TForm1::N19Click()
+{
+    if (Dbf1.dbOpen())
+        clear_column_colours(*grid(activeSeries()));
+}
+
+void TForm1::N33Click()
+{
+    if (Dbf1.dbOpen())
+        remove_sort(*grid(activeSeries()));
+}
+
+void TForm1::N21Click()
+{
+    if (Dbf1.dbOpen())
+        delete_selected_rows(*grid(activeSeries()));
+}
+
+void TForm1::N37Click()
+{
+    if (Dbf1.dbOpen())
+        renumber_rows(*grid(activeSeries()));
+}
+
+// --- analysis and help --------------------------------------------------------------------
+
+void TForm1::N15Click()
+{
+    if (m_chartDialog && m_chart)
+        runChartCommand(*m_chartDialog, *m_chart);
+}
+
+void TForm1::N39Click()
+{
+    if (m_calculation)
+        m_calculation->exec();
+}
+
+void TForm1::N24Click() { showHelpContents(this); }
+
+void TForm1::ToolButton6Click() { showHelpContents(this); }
+
+void TForm1::N26Click()
+{
+    if (m_about)
+        m_about->exec();
+}
+
+// --- exit ---------------------------------------------------------------------------------
+
+void TForm1::N11Click()
+{
+    // Quits at once: no save question, no settings or layouts written.
+    m_quitting = true;
+    QApplication::quit();
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    if (!m_quitting) {
+        m_settings->setValue(QStringLiteral("Default_dir"), m_defaultDir);
+        kve::runCommand([&] { Close_DB(); });
+        m_settings->sync();
+    }
+    event->accept();
+}

@@ -1,0 +1,84 @@
+// Table object figures: a full download's posts, opening a large table, sorting a series.
+#include "store/MeasurementTable.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <cstdio>
+
+using kve::MeasurementTable;
+
+namespace {
+
+void fillRow(MeasurementTable &t, int n, int series)
+{
+    t.append();
+    t.setFieldInt("N", n);
+    t.setFieldInt("EN_CH", series);
+    t.setFieldText("A", "37");
+    t.setFieldText("F", QString::number(n % 300) + ",5");
+    t.setFieldText("T_1", QStringLiteral("%1,%2").arg(n % 40 - 20).arg(n % 10));
+    t.setFieldText("T_2", " 1,0");
+    t.setFieldText("T_3", " 2,0");
+    t.setFieldText("P_1", QStringLiteral("%1,0").arg(n % 17));
+    t.setFieldText("P_2", " 0,5");
+    t.setFieldText("P", "0,9");
+    t.setFieldText("TIME", "12:00:00");
+    t.setFieldText("DATE", "01.03.2026");
+    t.setFieldText("COMMENT", "");
+    t.post();
+}
+
+double ms(const QElapsedTimer &timer) { return double(timer.nsecsElapsed()) / 1e6; }
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+
+    MeasurementTable t;
+    t.setFilePath(dir.filePath("download.db"));
+    t.create();
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 2730; ++i)
+        fillRow(t, i / 16 + 1, i % 16 + 1);
+    std::printf("append+post 2730 rows one at a time: %.1f ms (target < 50 ms)\n", ms(timer));
+    t.close();
+
+    MeasurementTable big;
+    big.setFilePath(dir.filePath("big.db"));
+    big.create();
+    for (int i = 0; i < 100000; ++i)
+        fillRow(big, i / 16 + 1, i % 16 + 1);
+    big.close();
+
+    timer.restart();
+    big.open();
+    // What the open step does before the first series shows: presence of every series,
+    // then the first series' filter.
+    big.setFiltered(false);
+    big.refresh();
+    int present = 0;
+    for (int n = 1; n <= 16; ++n)
+        present += big.locate("EN_CH", QString::number(n)) ? 1 : 0;
+    big.setFilter("EN_CH=1");
+    big.setFiltered(true);
+    big.refresh();
+    std::printf("open 100000 rows, find %d series, show series 1 (%d rows): %.1f ms (target < 150 ms)\n", present,
+                big.recordCount(), ms(timer));
+
+    timer.restart();
+    big.addTag("tab1", "T_1", true);
+    big.setActiveTag("tab1");
+    big.regenerateIndexes();
+    std::printf("sort series 1 by a text column: %.1f ms (target < 100 ms)\n", ms(timer));
+
+    big.setFiltered(false);
+    timer.restart();
+    big.refresh();
+    std::printf("sort all 100000 rows by a text column: %.1f ms\n", ms(timer));
+    return 0;
+}
