@@ -5,11 +5,19 @@
 
 #include "store/AppTitle.h"
 
+#include <QLibraryInfo>
+#include <QTranslator>
+
 namespace kve {
 
 int runProgram(int argc, char *argv[])
 {
     KveApplication app(argc, argv);
+    // The program speaks Russian: Qt's own dialogs and buttons too.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTranslator);
     setApplicationTitle(QStringLiteral("ЮЛМ-ЗР7 \"Zizez\""));
     ProgramWindows windows;
     windows.form5->exec();
