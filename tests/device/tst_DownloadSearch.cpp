@@ -1,0 +1,124 @@
+#include "DialogHelpers.h"
+#include "PtyPair.h"
+#include "device/receive.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+#include <atomic>
+#include <thread>
+
+namespace {
+
+// Notes every text the label is painted with.
+class PaintedTexts : public QObject {
+public:
+    explicit PaintedTexts(QLabel *label) : m_label(label) { label->installEventFilter(this); }
+    QStringList texts;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_label && event->type() == QEvent::Paint
+            && (texts.isEmpty() || texts.last() != m_label->text()))
+            texts.append(m_label->text());
+        return false;
+    }
+
+private:
+    QLabel *m_label;
+};
+
+} // namespace
+
+class TestDownloadSearch : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        removePortLinks();
+        hidePorts(1, 38);
+    }
+
+    void findsInstrumentOnCom9()
+    {
+        QFile::remove(kve::portLinkDirectory() + QStringLiteral("/com9"));
+        EmulatorProcess emu({QStringLiteral("--fast"), QStringLiteral("--port"), QStringLiteral("\\\\.\\COM9")});
+        QVERIFY2(emu.ready(), qPrintable(emu.errors()));
+        QWidget mainWindow;
+        TForm2 dlg(&mainWindow);
+        auto *label = dlg.findChild<QLabel *>(QStringLiteral("Label1"));
+        QVERIFY(label);
+        PaintedTexts painted(label);
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, &dlg, [&] { dlg.findChild<QPushButton *>(QStringLiteral("Button1"))->click(); });
+        guard.start(20000);
+        QCOMPARE(dlg.exec(), 1);
+        QStringList expected;
+        for (int n = 4; n <= 9; ++n)
+            expected << QStringLiteral("Поиск прибора....ComPort №\\\\.\\COM%1").arg(n);
+        expected << QStringLiteral("Прибор найден ComPort №\\\\.\\COM9");
+        QStringList seen = painted.texts;
+        seen.removeAll(QString());
+        QCOMPARE(seen, expected);
+        QCOMPARE(label->text(), expected.last());
+        QCOMPARE(mainWindow.windowTitle(), QStringLiteral("ЖОРД-ЗР7"));
+        QVERIFY(!dlg.commPort().connected());
+        QVERIFY(dlg.archiveHeader().seriesCount > 0);
+    }
+
+    void nothingAnswersAnywhere()
+    {
+        TForm2 dlg(nullptr);
+        BoxAnswerer answerer;
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, &dlg, [&] { dlg.findChild<QPushButton *>(QStringLiteral("Button1"))->click(); });
+        guard.start(20000);
+        QCOMPARE(dlg.exec(), 2);
+        QCOMPARE(answerer.boxes.size(), 1);
+        QCOMPARE(answerer.boxes[0].caption, QStringLiteral("Ошибка"));
+        QCOMPARE(answerer.boxes[0].text,
+                 QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!"));
+        QCOMPARE(answerer.boxes[0].icon, QMessageBox::Critical);
+        QCOMPARE(dlg.findChild<QLabel *>(QStringLiteral("Label1"))->text(), QString());
+        QCOMPARE(dlg.commPort().portName(), QStringLiteral("\\\\.\\COM1"));
+        QVERIFY(!dlg.commPort().connected());
+    }
+
+    void probeAnswerOtherThanZIsNoInstrument()
+    {
+        // COM4 echoes something else; the search goes on to COM5 where the instrument is.
+        QFile::remove(kve::portLinkDirectory() + QStringLiteral("/com5"));
+        EmulatorProcess emu({QStringLiteral("--fast"), QStringLiteral("--port"), QStringLiteral("COM5")});
+        QVERIFY2(emu.ready(), qPrintable(emu.errors()));
+        PtyPair other;
+        QVERIFY(other.linkAs(kve::portLinkDirectory(), 4));
+        // The search blocks the GUI thread, so the other device answers from its own.
+        std::atomic<bool> stop{false};
+        std::atomic<int> probes{0};
+        std::thread echo([&] {
+            while (!stop) {
+                if (other.read(5).contains('Z')) {
+                    ++probes;
+                    other.write("Q");
+                }
+            }
+        });
+        TForm2 dlg(nullptr);
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, &dlg, [&] { dlg.findChild<QPushButton *>(QStringLiteral("Button1"))->click(); });
+        guard.start(20000);
+        const int result = dlg.exec();
+        stop = true;
+        echo.join();
+        QCOMPARE(result, 1);
+        QCOMPARE(probes.load(), 1);
+        QCOMPARE(dlg.findChild<QLabel *>(QStringLiteral("Label1"))->text(), QStringLiteral("Прибор найден ComPort №\\\\.\\COM5"));
+    }
+};
+
+QTEST_MAIN(TestDownloadSearch)
+#include "tst_DownloadSearch.moc"
