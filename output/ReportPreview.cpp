@@ -1,0 +1,114 @@
+#include "ReportPreview.h"
+
+#include "ReportRenderer.h"
+#include "SeriesReport.h"
+#include "store/MeasurementTable.h"
+
+#include <QAction>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+QAction *addCommand(QToolBar *bar, const QString &text, const QIcon &icon)
+{
+    QAction *a = bar->addAction(icon, text);
+    a->setToolTip(text);
+    if (QWidget *w = bar->widgetForAction(a))
+        w->setAccessibleName(text);
+    return a;
+}
+
+} // namespace
+
+ReportPreviewDialog::ReportPreviewDialog(const kve::report::PreparedReport &report, QWidget *parent)
+    : QDialog(parent), m_report(report), m_printer(new QPrinter(QPrinter::HighResolution))
+{
+    setWindowTitle(QStringLiteral("Предварительный просмотр"));
+    setModal(true);
+    kve::report::setUpPrinter(*m_printer, report);
+    m_preview = new QPrintPreviewWidget(m_printer, this);
+    m_preview->setAccessibleName(QStringLiteral("Предварительный просмотр"));
+    connect(m_preview, &QPrintPreviewWidget::paintRequested, this,
+            [this](QPrinter *printer) { kve::report::paintReport(*printer, m_report); });
+
+    auto *bar = new QToolBar(this);
+    bar->setAccessibleName(QStringLiteral("Панель просмотра"));
+    QAction *zoomIn = addCommand(bar, QStringLiteral("Увеличить"), QIcon::fromTheme(QStringLiteral("zoom-in")));
+    QAction *zoomOut = addCommand(bar, QStringLiteral("Уменьшить"), QIcon::fromTheme(QStringLiteral("zoom-out")));
+    QAction *fitWidth = addCommand(bar, QStringLiteral("По ширине"), QIcon::fromTheme(QStringLiteral("zoom-fit-width")));
+    bar->addSeparator();
+    QAction *print = addCommand(bar, QStringLiteral("Печать"), QIcon::fromTheme(QStringLiteral("document-print")));
+    QAction *close = addCommand(bar, QStringLiteral("Закрыть"), QIcon::fromTheme(QStringLiteral("window-close")));
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    connect(zoomIn, &QAction::triggered, m_preview, [this] { m_preview->zoomIn(); });
+    connect(zoomOut, &QAction::triggered, m_preview, [this] { m_preview->zoomOut(); });
+    connect(fitWidth, &QAction::triggered, m_preview, &QPrintPreviewWidget::fitToWidth);
+    connect(print, &QAction::triggered, this, &ReportPreviewDialog::print);
+    connect(close, &QAction::triggered, this, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(bar);
+    layout->addWidget(m_preview);
+    resize(1000, 760);
+}
+
+ReportPreviewDialog::~ReportPreviewDialog() { delete m_printer; }
+
+void ReportPreviewDialog::print() { printPrepared(this, m_report, m_preview->currentPage() - 1); }
+
+void printPrepared(QWidget *parent, const kve::report::PreparedReport &report, int currentPage)
+{
+    if (QPrinterInfo::availablePrinters().isEmpty())
+        return;
+    QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
+    kve::report::setUpPrinter(printer, report);
+    printer.setCopyCount(1);
+    printer.setCollateCopies(true);
+    printer.setFromTo(1, report.pageCount());
+    QPrintDialog dialog(&printer, parent);
+    dialog.setMinMax(1, report.pageCount());
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, currentPage >= 0);
+    dialog.setOption(QAbstractPrintDialog::PrintCollateCopies, true);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    std::vector<int> pages;
+    if (printer.printRange() == QPrinter::CurrentPage && currentPage >= 0) {
+        pages.push_back(currentPage);
+    } else if (printer.printRange() == QPrinter::PageRange) {
+        for (int p = 1; p <= report.pageCount(); ++p)
+            if (printer.pageRanges().contains(p))
+                pages.push_back(p - 1);
+        if (pages.empty())
+            return;
+    }
+    kve::report::paintReport(printer, report, pages);
+}
+
+void previewSeries(QWidget *parent, SeriesReport &report, kve::MeasurementTable &table, const QString &mainCaption,
+                   int series)
+{
+    if (!table.isOpen())
+        return;
+    report.fillTitleCells(mainCaption, table, series);
+    report.prepare(table);
+    ReportPreviewDialog dialog(report.prepared(), parent);
+    dialog.exec();
+}
+
+void printSeries(QWidget *parent, SeriesReport &report, kve::MeasurementTable &table, const QString &mainCaption,
+                 int series)
+{
+    if (!table.isOpen() || QPrinterInfo::availablePrinters().isEmpty())
+        return;
+    report.fillTitleCells(mainCaption, table, series);
+    report.prepare(table);
+    printPrepared(parent, report.prepared());
+}

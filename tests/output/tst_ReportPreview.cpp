@@ -1,0 +1,81 @@
+#include "ReportFixture.h"
+#include "output/ReportPreview.h"
+#include "output/SeriesReport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QPrintPreviewWidget>
+#include <QPrinterInfo>
+#include <QTimer>
+#include <QToolBar>
+#include <QtTest>
+
+class TestReportPreview : public QObject {
+    Q_OBJECT
+
+    kve::MeasurementTable table;
+    SeriesReport report;
+
+private slots:
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale(QLocale::Russian));
+        table.setFilePath(QDir::current().filePath(QStringLiteral("preview.db")));
+        table.create();
+        kvetest::fillSeries(table, 7, 40);
+        kvetest::showSeries(table, 7);
+        table.first();
+    }
+
+    void previewShowsThePagesWithZoomPrintAndCloseOnly()
+    {
+        QStringList commands;
+        int pages = -1;
+        bool modal = false;
+        QTimer::singleShot(200, [&] {
+            auto *d = qobject_cast<ReportPreviewDialog *>(QApplication::activeModalWidget());
+            if (!d)
+                return;
+            modal = d->isModal();
+            d->previewWidget()->updatePreview();
+            pages = d->previewWidget()->pageCount();
+            for (QAction *a : d->findChild<QToolBar *>()->actions())
+                if (!a->isSeparator()) {
+                    commands << a->text();
+                    QCOMPARE(d->findChild<QToolBar *>()->widgetForAction(a)->accessibleName(), a->text());
+                }
+            d->grab().save(QStringLiteral("preview.png"));
+            for (QAction *a : d->findChild<QToolBar *>()->actions())
+                if (a->text() == QStringLiteral("Закрыть"))
+                    a->trigger();
+        });
+        previewSeries(nullptr, report, table, QStringLiteral("preview - ЖОРД-ЗР7"), 7);
+        QVERIFY(modal);
+        QCOMPARE(pages, 3);
+        QCOMPARE(commands, QStringList({QStringLiteral("Увеличить"), QStringLiteral("Уменьшить"),
+                                        QStringLiteral("По ширине"), QStringLiteral("Печать"), QStringLiteral("Закрыть")}));
+        QCOMPARE(report.cellText(QStringLiteral("Memo12")), QStringLiteral("Серия №7"));
+        QCOMPARE(report.cellText(QStringLiteral("Memo19")), QStringLiteral("preview - ЖОРД-ЗР7  Серийный №S7"));
+    }
+
+    void printWithoutPrinterDoesNothing()
+    {
+        if (!QPrinterInfo::availablePrinters().isEmpty())
+            QSKIP("a printer is installed here");
+        report.setCellText(QStringLiteral("Memo12"), QStringLiteral("unchanged"));
+        printSeries(nullptr, report, table, QStringLiteral("x"), 7);   // no dialog: would hang otherwise
+        QVERIFY(QApplication::topLevelWidgets().isEmpty() || !QApplication::activeModalWidget());
+        QCOMPARE(report.cellText(QStringLiteral("Memo12")), QStringLiteral("unchanged"));
+    }
+
+    void closedTableDoesNothing()
+    {
+        kve::MeasurementTable closed;
+        previewSeries(nullptr, report, closed, QStringLiteral("x"), 1);
+        printSeries(nullptr, report, closed, QStringLiteral("x"), 1);
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+};
+
+QTEST_MAIN(TestReportPreview)
+#include "tst_ReportPreview.moc"
