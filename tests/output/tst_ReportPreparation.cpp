@@ -186,6 +186,8 @@ private slots:
     void renderedImageIsNotBlank()
     {
         kvetest::showSeries(table, 7);
+        table.first();
+        report.fillTitleCells(QStringLiteral("report - ЖОРД-ЗР7"), table, 7);
         const PreparedReport &r = report.prepare(table);
         const QImage image = renderPageImage(r, 0, 96);
         QCOMPARE(image.width(), qRound(r.pageWidth * 96 / kUnitsPerInch));
