@@ -11,6 +11,7 @@ namespace kve {
 GridHeader::GridHeader(const std::vector<TgpColumn> &columns, QWidget *parent)
     : QHeaderView(Qt::Horizontal, parent), m_columns(columns)
 {
+    setAccessibleName(QStringLiteral("Заголовки столбцов"));
     setSectionsClickable(true);
     setSectionsMovable(false);
     setHighlightSections(false);
