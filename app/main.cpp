@@ -10,7 +10,7 @@
 #include "analysis/param_graf.h"
 #include "device/ImageDecoder.h"
 #include "device/receive.h"
-// #include "output/ReportPreview.h"
+#include "output/ReportPreview.h"
 #include "output/SeriesReport.h"
 #include "output/SpreadsheetExport.h"
 #include "store/AppTitle.h"
@@ -548,7 +548,7 @@ void TForm1::N8Click()
     if (!Dbf1.dbOpen() || !Dbf1.isOpen())
         return;
     const int n = activeSeries();
-    // kve::previewSeries(this, *m_reports[size_t(n - 1)], Dbf1, windowTitle(), n);
+    previewSeries(this, *m_reports[size_t(n - 1)], Dbf1, windowTitle(), n);
 }
 
 void TForm1::N9Click()
@@ -556,7 +556,7 @@ void TForm1::N9Click()
     if (!Dbf1.dbOpen() || !Dbf1.isOpen())
         return;
     const int n = activeSeries();
-    // kve::printSeries(this, *m_reports[size_t(n - 1)], Dbf1, windowTitle(), n);
+    printSeries(this, *m_reports[size_t(n - 1)], Dbf1, windowTitle(), n);
 }
 
 void TForm1::Excel1Click()
@@ -564,7 +564,7 @@ void TForm1::Excel1Click()
     if (!Dbf1.dbOpen() || !Dbf1.isOpen())
         return;
     const int n = activeSeries();
-    ::exportSeries(this, *m_reports[size_t(n - 1)], Dbf1, windowTitle(), n);
+    exportSeries(this, *m_reports[size_t(n - 1)], Dbf1, windowTitle(), n);
 }
 
 // --- grids --------------------------------------------------------------------------------
