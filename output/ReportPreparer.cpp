@@ -5,6 +5,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <map>
 
 namespace kve::report {
 
@@ -91,10 +92,41 @@ struct RowWalk {
     }
 };
 
+struct Part {
+    QString literal;
+    QString field;   // empty: a literal piece
+};
+
+std::vector<Part> splitFields(const QString &text)
+{
+    std::vector<Part> out;
+    qsizetype last = 0;
+    auto it = fieldReference().globalMatch(text);
+    while (it.hasNext()) {
+        const auto m = it.next();
+        if (m.capturedStart() > last)
+            out.push_back({text.mid(last, m.capturedStart() - last), {}});
+        out.push_back({{}, m.captured(1)});
+        last = m.capturedEnd();
+    }
+    if (last < text.size() || out.empty())
+        out.push_back({text.mid(last), {}});
+    return out;
+}
+
 } // namespace
 
 PreparedReport prepareReport(const ReportTemplate &t, kve::MeasurementTable &table)
 {
+    // Each data cell's text split once into literal pieces and field references.
+    std::map<const TemplateCell *, std::vector<Part>> parts;
+    const auto partsOf = [&parts](const TemplateCell &c) -> const std::vector<Part> & {
+        auto it = parts.find(&c);
+        if (it == parts.end())
+            it = parts.emplace(&c, splitFields(c.text)).first;
+        return it->second;
+    };
+
     PreparedReport r;
     r.pageWidth = t.pageWidth();
     r.pageHeight = t.pageHeight();
@@ -125,18 +157,14 @@ PreparedReport prepareReport(const ReportTemplate &t, kve::MeasurementTable &tab
             out.fill = c.fill;
             out.vertical = c.vertical;
             QString text = c.text;
-            if (p.band->kind == BandKind::MasterData && text.contains(QLatin1String("[Dbf1."))) {
-                QString filled;
-                qsizetype last = 0;
-                auto it = fieldReference().globalMatch(text);
-                while (it.hasNext()) {
-                    const auto m = it.next();
-                    filled += text.mid(last, m.capturedStart() - last);
-                    filled += formatReportValue(table.fieldText(m.captured(1)), c.format);
-                    last = m.capturedEnd();
+            if (p.band->kind == BandKind::MasterData) {
+                const auto &parts = partsOf(c);
+                if (parts.size() != 1 || !parts[0].field.isEmpty()) {
+                    text.clear();
+                    for (const Part &part : parts)
+                        text += part.field.isEmpty() ? part.literal
+                                                     : formatReportValue(table.fieldText(part.field), c.format);
                 }
-                filled += text.mid(last);
-                text = filled;
             }
             text.replace(QLatin1String("[PAGE#]"), pageNo);
             text.replace(QLatin1String("[TOTALPAGES]"), total);

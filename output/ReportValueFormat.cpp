@@ -17,16 +17,34 @@ struct Decimal {
 
 std::optional<Decimal> readDecimal(const QString &text)
 {
-    static const QRegularExpression plain(QStringLiteral("^([+-]?)([0-9]*)(?:[,.]([0-9]*))?$"));
     static const QRegularExpression exponent(QStringLiteral("^[+-]?([0-9]+([,.][0-9]*)?|[,.][0-9]+)[eE][+-]?[0-9]{1,4}$"));
     const QString t = text.trimmed();
     const QChar sep = kve::decimalSeparator();
     // A point reads as a separator only where the system writes numbers with it.
     if (sep != QChar('.') && t.contains(QChar('.')))
         return std::nullopt;
-    const auto m = plain.match(t);
-    if (m.hasMatch() && !(m.captured(2).isEmpty() && m.captured(3).isEmpty()))
-        return Decimal{m.captured(1) == QStringLiteral("-"), m.captured(2), m.captured(3)};
+    {
+        // [sign] digits [separator digits], read by hand: this runs for every printed cell.
+        Decimal d;
+        qsizetype i = 0;
+        if (i < t.size() && (t[i] == QChar('+') || t[i] == QChar('-')))
+            d.negative = t[i++] == QChar('-');
+        const qsizetype intStart = i;
+        while (i < t.size() && t[i] >= QChar('0') && t[i] <= QChar('9'))
+            ++i;
+        d.integer = t.mid(intStart, i - intStart);
+        bool plainForm = true;
+        if (i < t.size() && (t[i] == QChar(',') || t[i] == QChar('.'))) {
+            const qsizetype fracStart = ++i;
+            while (i < t.size() && t[i] >= QChar('0') && t[i] <= QChar('9'))
+                ++i;
+            d.fraction = t.mid(fracStart, i - fracStart);
+        }
+        if (i != t.size())
+            plainForm = false;
+        if (plainForm && !(d.integer.isEmpty() && d.fraction.isEmpty()))
+            return d;
+    }
     if (exponent.match(t).hasMatch()) {
         QString c = t;
         c.replace(QChar(','), QChar('.'));
@@ -88,7 +106,10 @@ QString formatReportValue(const QString &stored, ValueFormat format)
         while (d.fraction.endsWith(QChar('0')))
             d.fraction.chop(1);
     }
-    const bool zero = !QString(d.integer + d.fraction).contains(QRegularExpression(QStringLiteral("[1-9]")));
+    bool zero = true;
+    for (const QString *part : {&d.integer, &d.fraction})
+        for (QChar ch : *part)
+            zero = zero && ch == QChar('0');
     QString out = (d.negative && !zero) ? QStringLiteral("-") : QString();
     out += d.integer;
     if (!d.fraction.isEmpty())
