@@ -11,7 +11,7 @@ packages=(
   libgl-dev libqt6opengl6-dev libxkbcommon-dev
   python3-dbf python3-xlrd
   xvfb xauth openbox
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-liberation poppler-utils
 )
 
 if [ "$(id -u)" -ne 0 ]; then
