@@ -43,12 +43,12 @@ QImage redRectangleMarker()
 
 } // namespace
 
-TForm3::TForm3(kve::MeasurementTable &table, const TForm4 &dialog, std::function<int()> activeSeries,
+TForm3::TForm3(kve::MeasurementTable &table, std::function<QString()> chartChoice, std::function<int()> activeSeries,
                QWidget *parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint),
       m_table(table),
-      m_dialog(dialog),
+      m_chartChoice(std::move(chartChoice)),
       m_activeSeries(std::move(activeSeries))
 {
     setObjectName(QStringLiteral("Form3"));
@@ -173,7 +173,7 @@ bool TForm3::FormShow()
     m_bottomAxis->setFormat(kTimeFormat);
     const int series = m_activeSeries ? m_activeSeries() : 1;
     try {
-        const kve::HeaveChartData data = kve::readHeaveChart(m_table, series, m_dialog.chartChoice());
+        const kve::HeaveChartData data = kve::readHeaveChart(m_table, series, m_chartChoice());
         fill(data);
     } catch (const kve::AnalysisError &error) {
         kve::showErrorBox(this, error.text());

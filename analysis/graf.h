@@ -29,7 +29,8 @@ struct HeaveChartData;
 class TForm3 : public QDialog {
     Q_OBJECT
 public:
-    TForm3(kve::MeasurementTable &table, const TForm4 &dialog, std::function<int()> activeSeries,
+    // The chart dialog is asked for its choice at every showing; it may be created later.
+    TForm3(kve::MeasurementTable &table, std::function<QString()> chartChoice, std::function<int()> activeSeries,
            QWidget *parent = nullptr);
     ~TForm3() override;
 
@@ -72,7 +73,7 @@ private:
     void fitLabelStep();
 
     kve::MeasurementTable &m_table;
-    const TForm4 &m_dialog;
+    std::function<QString()> m_chartChoice;
     std::function<int()> m_activeSeries;
     QChartView *Chart1View;
     QChart *Chart1;

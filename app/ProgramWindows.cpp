@@ -17,8 +17,9 @@ ProgramWindows::ProgramWindows()
     TForm1 *main = form1.get();
     const auto activeSeries = [main] { return main->activeSeries(); };
     form2 = std::make_unique<TForm2>(main, main);
+    form3 = std::make_unique<TForm3>(
+        main->table(), [this] { return form4->chartChoice(); }, activeSeries, main);
     form4 = std::make_unique<TForm4>(main->table(), main);
-    form3 = std::make_unique<TForm3>(main->table(), *form4, activeSeries, main);
     form5 = std::make_unique<TForm5>();
     form6 = std::make_unique<Tform6>(main);
     form7 = std::make_unique<TForm7>(main->table(), activeSeries, main);

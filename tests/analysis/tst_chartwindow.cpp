@@ -62,7 +62,8 @@ void ChartWindowTest::init()
                 },
                 m_series);
     m_dialog = std::make_unique<TForm4>(m_table);
-    m_chart = std::make_unique<TForm3>(m_table, *m_dialog, [this] { return m_series; });
+    m_chart = std::make_unique<TForm3>(
+        m_table, [this] { return m_dialog->chartChoice(); }, [this] { return m_series; });
 }
 
 void ChartWindowTest::cleanup()
