@@ -5,8 +5,6 @@
 #include "store/MeasurementTable.h"
 
 #include <QAction>
-#include <QMessageBox>
-#include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -24,10 +22,17 @@ QAction *addCommand(QToolBar *bar, const QString &text, const QIcon &icon)
     return a;
 }
 
+// The print queue shows the file and the series.
+QString jobName(const QString &mainCaption, int series)
+{
+    return QStringLiteral("%1 Серия №%2").arg(mainCaption).arg(series).trimmed();
+}
+
 } // namespace
 
-ReportPreviewDialog::ReportPreviewDialog(const kve::report::PreparedReport &report, QWidget *parent)
-    : QDialog(parent), m_report(report), m_printer(new QPrinter(QPrinter::HighResolution))
+ReportPreviewDialog::ReportPreviewDialog(const kve::report::PreparedReport &report, QWidget *parent,
+                                         const QString &docName)
+    : QDialog(parent), m_report(report), m_docName(docName), m_printer(new QPrinter(QPrinter::HighResolution))
 {
     setWindowTitle(QStringLiteral("Предварительный просмотр"));
     setModal(true);
@@ -61,36 +66,7 @@ ReportPreviewDialog::ReportPreviewDialog(const kve::report::PreparedReport &repo
 
 ReportPreviewDialog::~ReportPreviewDialog() { delete m_printer; }
 
-void ReportPreviewDialog::print() { printPrepared(this, m_report, m_preview->currentPage() - 1); }
-
-void printPrepared(QWidget *parent, const kve::report::PreparedReport &report, int currentPage)
-{
-    if (QPrinterInfo::availablePrinters().isEmpty())
-        return;
-    QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
-    kve::report::setUpPrinter(printer, report);
-    printer.setCopyCount(1);
-    printer.setCollateCopies(true);
-    printer.setFromTo(1, report.pageCount());
-    QPrintDialog dialog(&printer, parent);
-    dialog.setMinMax(1, report.pageCount());
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
-    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, currentPage >= 0);
-    dialog.setOption(QAbstractPrintDialog::PrintCollateCopies, true);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    std::vector<int> pages;
-    if (printer.printRange() == QPrinter::CurrentPage && currentPage >= 0) {
-        pages.push_back(currentPage);
-    } else if (printer.printRange() == QPrinter::PageRange) {
-        for (int p = 1; p <= report.pageCount(); ++p)
-            if (printer.pageRanges().contains(p))
-                pages.push_back(p - 1);
-        if (pages.empty())
-            return;
-    }
-    kve::report::paintReport(printer, report, pages);
-}
+void ReportPreviewDialog::print() { printPrepared(this, m_report, m_preview->currentPage() - 1, m_docName); }
 
 void previewSeries(QWidget *parent, SeriesReport &report, kve::MeasurementTable &table, const QString &mainCaption,
                    int series)
@@ -99,7 +75,7 @@ void previewSeries(QWidget *parent, SeriesReport &report, kve::MeasurementTable 
         return;
     report.fillTitleCells(mainCaption, table, series);
     report.prepare(table);
-    ReportPreviewDialog dialog(report.prepared(), parent);
+    ReportPreviewDialog dialog(report.prepared(), parent, jobName(mainCaption, series));
     dialog.exec();
 }
 
@@ -110,5 +86,5 @@ void printSeries(QWidget *parent, SeriesReport &report, kve::MeasurementTable &t
         return;
     report.fillTitleCells(mainCaption, table, series);
     report.prepare(table);
-    printPrepared(parent, report.prepared());
+    printPrepared(parent, report.prepared(), -1, jobName(mainCaption, series));
 }

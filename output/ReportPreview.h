@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PreparedReport.h"
+#include "ReportPrintDialog.h"
 
 #include <QDialog>
 #include <QString>
@@ -12,11 +13,14 @@ namespace kve {
 class MeasurementTable;
 }
 
-// The modal preview of prepared pages: zoom, print (through the print dialog) and close.
+// The modal preview of prepared pages: zoom, print (through the report's print dialog,
+// with the shown page as the current page) and close.
 class ReportPreviewDialog : public QDialog {
     Q_OBJECT
 public:
-    ReportPreviewDialog(const kve::report::PreparedReport &report, QWidget *parent = nullptr);
+    // `docName` names the print job of the print command.
+    ReportPreviewDialog(const kve::report::PreparedReport &report, QWidget *parent = nullptr,
+                        const QString &docName = QString());
     ~ReportPreviewDialog() override;
     QPrintPreviewWidget *previewWidget() const { return m_preview; }
 
@@ -24,13 +28,10 @@ private:
     void print();
 
     const kve::report::PreparedReport &m_report;
+    QString m_docName;
     QPrinter *m_printer;
     QPrintPreviewWidget *m_preview;
 };
-
-// Shows the print dialog (1 copy, collate on; "current page" only when `currentPage` is
-// given) and prints the chosen pages. Nothing happens when no printer is installed.
-void printPrepared(QWidget *parent, const kve::report::PreparedReport &report, int currentPage = -1);
 
 void previewSeries(QWidget *parent, SeriesReport &report, kve::MeasurementTable &table, const QString &mainCaption,
                    int series);

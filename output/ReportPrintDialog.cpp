@@ -1,0 +1,187 @@
+#include "ReportPrintDialog.h"
+
+#include "ReportPrinting.h"
+#include "ReportRenderer.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+using kve::report::PrintChoice;
+
+namespace {
+
+template<typename W>
+W *named(W *w, const QString &name)
+{
+    w->setObjectName(name);
+    return w;
+}
+
+QLabel *labelFor(const QString &text, QWidget *buddy)
+{
+    auto *l = new QLabel(text);
+    l->setAccessibleName(QString(text).remove(u'&').remove(u':'));
+    l->setBuddy(buddy);
+    buddy->setAccessibleName(l->accessibleName());
+    return l;
+}
+
+} // namespace
+
+ReportPrintDialog::ReportPrintDialog(const kve::report::PreparedReport &report, int currentPage, QWidget *parent)
+    : QDialog(parent), m_report(report), m_currentPage(currentPage), m_printer(QPrinter::HighResolution)
+{
+    setWindowTitle(QStringLiteral("Печать"));
+    setModal(true);
+
+    // Printer
+    m_printers = named(new QComboBox, QStringLiteral("printers"));
+    const QList<QPrinterInfo> printers = QPrinterInfo::availablePrinters();
+    const QString defaultName = QPrinterInfo::defaultPrinterName();
+    int selected = 0;
+    for (const QPrinterInfo &p : printers) {
+        if (p.printerName() == defaultName)
+            selected = m_printers->count();
+        const QString shown = p.description().isEmpty() || p.description() == p.printerName()
+                                  ? p.printerName()
+                                  : QStringLiteral("%1 (%2)").arg(p.printerName(), p.description());
+        m_printers->addItem(shown, p.printerName());
+    }
+    m_setup = named(new QPushButton(QStringLiteral("Свойства...")), QStringLiteral("setup"));
+    m_setup->setAccessibleName(m_setup->text());
+    auto *printerBox = new QGroupBox(QStringLiteral("Принтер"));
+    printerBox->setAccessibleName(printerBox->title());
+    auto *printerRow = new QHBoxLayout(printerBox);
+    printerRow->addWidget(labelFor(QStringLiteral("&Имя:"), m_printers));
+    printerRow->addWidget(m_printers, 1);
+    printerRow->addWidget(m_setup);
+
+    // Pages
+    m_all = named(new QRadioButton(QStringLiteral("&Все")), QStringLiteral("allPages"));
+    m_current = named(new QRadioButton(QStringLiteral("&Текущая")), QStringLiteral("currentPage"));
+    m_listed = named(new QRadioButton(QStringLiteral("&Номера:")), QStringLiteral("listedPages"));
+    for (QRadioButton *b : {m_all, m_current, m_listed})
+        b->setAccessibleName(QString(b->text()).remove(u'&'));
+    m_all->setChecked(true);
+    m_current->setEnabled(currentPage >= 0 && currentPage < report.pageCount());
+    m_list = named(new QLineEdit, QStringLiteral("pageList"));
+    m_list->setAccessibleName(QStringLiteral("Номера страниц"));
+    m_list->setPlaceholderText(QStringLiteral("1,3,5-12"));
+    m_list->setToolTip(QStringLiteral("Номера страниц и диапазоны через запятую, например 1,3,5-12"));
+    auto *hint = new QLabel(QStringLiteral("Всего страниц: %1").arg(report.pageCount()));
+    hint->setAccessibleName(hint->text());
+    auto *pagesBox = new QGroupBox(QStringLiteral("Страницы"));
+    pagesBox->setAccessibleName(pagesBox->title());
+    auto *pagesGrid = new QGridLayout(pagesBox);
+    pagesGrid->addWidget(m_all, 0, 0, 1, 2);
+    pagesGrid->addWidget(m_current, 1, 0, 1, 2);
+    pagesGrid->addWidget(m_listed, 2, 0);
+    pagesGrid->addWidget(m_list, 2, 1);
+    pagesGrid->addWidget(hint, 3, 0, 1, 2);
+    // Typing a list means printing it.
+    connect(m_list, &QLineEdit::textEdited, m_listed, [this] { m_listed->setChecked(true); });
+
+    // Copies
+    m_copies = named(new QSpinBox, QStringLiteral("copies"));
+    m_copies->setRange(1, 999);
+    m_copies->setValue(1);
+    m_collate = named(new QCheckBox(QStringLiteral("&Разобрать по копиям")), QStringLiteral("collate"));
+    m_collate->setAccessibleName(QStringLiteral("Разобрать по копиям"));
+    m_collate->setChecked(true);
+    auto *copiesBox = new QGroupBox(QStringLiteral("Копии"));
+    copiesBox->setAccessibleName(copiesBox->title());
+    auto *copiesForm = new QFormLayout(copiesBox);
+    copiesForm->addRow(labelFor(QStringLiteral("&Число копий:"), m_copies), m_copies);
+    copiesForm->addRow(m_collate);
+
+    auto *buttons = new QDialogButtonBox;
+    QPushButton *ok = buttons->addButton(QStringLiteral("Печать"), QDialogButtonBox::AcceptRole);
+    QPushButton *cancel = buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
+    ok->setObjectName(QStringLiteral("print"));
+    cancel->setObjectName(QStringLiteral("cancel"));
+    for (QPushButton *b : {ok, cancel})
+        b->setAccessibleName(b->text());
+    ok->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &ReportPrintDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &ReportPrintDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(printerBox);
+    auto *middle = new QHBoxLayout;
+    middle->addWidget(pagesBox, 1);
+    middle->addWidget(copiesBox, 1);
+    layout->addLayout(middle);
+    layout->addWidget(buttons);
+
+    connect(m_printers, &QComboBox::currentIndexChanged, this, &ReportPrintDialog::choosePrinter);
+    connect(m_setup, &QPushButton::clicked, this, [this] {
+        QPageSetupDialog setup(&m_printer, this);
+        setup.exec();
+    });
+    m_setup->setEnabled(!printers.isEmpty());
+    m_printers->setCurrentIndex(selected);
+    choosePrinter(m_printers->currentIndex());
+}
+
+void ReportPrintDialog::choosePrinter(int index)
+{
+    if (index < 0)
+        return;
+    m_printer.setPrinterName(m_printers->itemData(index).toString());
+    setUpChosenPrinter();
+}
+
+void ReportPrintDialog::setUpChosenPrinter() { kve::report::setUpPrinter(m_printer, m_report); }
+
+PrintChoice ReportPrintDialog::choice() const
+{
+    PrintChoice c;
+    if (m_listed->isChecked())
+        c.pages = PrintChoice::Pages::List;
+    else if (m_current->isChecked() && m_current->isEnabled())
+        c.pages = PrintChoice::Pages::Current;
+    c.list = m_list->text();
+    c.currentPage = m_currentPage;
+    c.copies = m_copies->value();
+    c.collate = m_collate->isChecked();
+    return c;
+}
+
+void ReportPrintDialog::accept()
+{
+    QString error;
+    if (!kve::report::PrintPageOrder::chosenPages(choice(), m_report.pageCount(), &error)) {
+        QMessageBox::warning(this, QStringLiteral("Ошибка"), error);
+        m_list->setFocus();
+        m_list->selectAll();
+        return;
+    }
+    QDialog::accept();
+}
+
+void printPrepared(QWidget *parent, const kve::report::PreparedReport &report, int currentPage, const QString &docName)
+{
+    if (QPrinterInfo::availablePrinters().isEmpty())
+        return;
+    ReportPrintDialog dialog(report, currentPage, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    dialog.printer().setDocName(docName.isEmpty() ? QStringLiteral("KVE") : docName);
+    QString error;
+    if (!kve::report::printReport(dialog.printer(), report, dialog.choice(), &error))
+        QMessageBox::warning(parent, QStringLiteral("Ошибка"), error);
+}

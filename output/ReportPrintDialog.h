@@ -1,0 +1,54 @@
+#pragma once
+
+#include "PreparedReport.h"
+#include "PrintPageOrder.h"
+
+#include <QDialog>
+#include <QPrinter>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+
+// The report's own print dialog: printer and its setup, pages (all, the current page,
+// or a list such as 1,3,5-12), copies and collation. It only collects the choice; a
+// list that cannot be read or names no page of the report is refused here, so an
+// accepted dialog always has pages to print.
+class ReportPrintDialog : public QDialog {
+    Q_OBJECT
+public:
+    // `currentPage` is 0-based; -1 when there is no preview, which makes "current page"
+    // unavailable. Needs at least one installed printer.
+    ReportPrintDialog(const kve::report::PreparedReport &report, int currentPage, QWidget *parent = nullptr);
+
+    // The chosen printer, set up for the report's page.
+    QPrinter &printer() { return m_printer; }
+    kve::report::PrintChoice choice() const;
+
+    void accept() override;
+
+private:
+    void choosePrinter(int index);
+    void setUpChosenPrinter();
+
+    const kve::report::PreparedReport &m_report;
+    int m_currentPage;
+    QPrinter m_printer;
+    QComboBox *m_printers;
+    QPushButton *m_setup;
+    QRadioButton *m_all;
+    QRadioButton *m_current;
+    QRadioButton *m_listed;
+    QLineEdit *m_list;
+    QSpinBox *m_copies;
+    QCheckBox *m_collate;
+};
+
+// Shows the print dialog for the prepared pages and prints what it chose as one job
+// named `docName` (what the print queue shows). Nothing happens, and nothing is shown,
+// when no printer is installed.
+void printPrepared(QWidget *parent, const kve::report::PreparedReport &report, int currentPage = -1,
+                   const QString &docName = QString());

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "PreparedReport.h"
+#include "PrintPageOrder.h"
+
+#include <QString>
+
+class QPrinter;
+
+namespace kve::report {
+
+// Prints the pages of the choice on the printer as it is set up (paper, orientation),
+// one sheet per page, copies and collation made here, so the print server gets one
+// plain job of exactly those sheets. False with a reason when the choice names no page
+// of the report or the printer cannot start.
+bool printReport(QPrinter &printer, const PreparedReport &report, const PrintChoice &choice,
+                 QString *error = nullptr);
+
+} // namespace kve::report
