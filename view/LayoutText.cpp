@@ -237,12 +237,21 @@ private:
                 const QString digits = m_text.mid(start + (hex ? 1 : 0), m_pos - start - (hex ? 1 : 0));
                 bool ok = false;
                 const uint code = digits.size() <= 6 ? digits.toUInt(&ok, hex ? 16 : 10) : 0;
-                if (!ok || code > 0xFFFF || QChar::isSurrogate(char16_t(code)))
+                if (!ok || code > 0xFFFF)
                     fail(t.line, QStringLiteral("неверный код символа «#%1»").arg(m_text.mid(start, m_pos - start)));
                 t.text += QChar(char16_t(code));
             } else {
                 break;
             }
+        }
+        // A character beyond the 16-bit range is written as its two UTF-16 halves (#55357#56832);
+        // a half without its partner is no character.
+        for (qsizetype i = 0; i < t.text.size(); ++i) {
+            const QChar c = t.text.at(i);
+            if (c.isHighSurrogate() && i + 1 < t.text.size() && t.text.at(i + 1).isLowSurrogate())
+                ++i;
+            else if (c.isSurrogate())
+                fail(t.line, QStringLiteral("непарный код символа «#%1»").arg(int(c.unicode())));
         }
         return t;
     }

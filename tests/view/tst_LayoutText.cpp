@@ -140,6 +140,11 @@ void TestLayoutText::roundTrip_data()
     odd.Font = {{QStringLiteral("Name"), QStringLiteral("'MS Sans Serif'")},
                 {QStringLiteral("Style"), QStringLiteral("[fsBold]")}};
     QTest::newRow("quotes, Cyrillic, limits, font") << std::vector<ColumnLayout>{odd, ColumnLayout{}};
+
+    // A character past the 16-bit range is written as two #codes, one per UTF-16 half.
+    ColumnLayout wide;
+    wide.FieldName = QStringLiteral("T") + QString::fromUcs4(U"\U0001F600") + QStringLiteral("x");
+    QTest::newRow("character past 16 bits") << std::vector<ColumnLayout>{wide};
 }
 
 void TestLayoutText::roundTrip()
@@ -319,6 +324,10 @@ void TestLayoutText::brokenText_data()
                                     << QStringLiteral("«,»");
     QTest::newRow("bad character code") << head + QStringLiteral("      FieldName = #70000\r\n    end>\r\nend\r\n")
                                         << QStringLiteral("#70000");
+    QTest::newRow("lone first half") << head + QStringLiteral("      FieldName = 'a'#55357'b'\r\n    end>\r\nend\r\n")
+                                     << QStringLiteral("строка 4: непарный код символа «#55357»");
+    QTest::newRow("halves swapped") << head + QStringLiteral("      FieldName = #56832#55357\r\n    end>\r\nend\r\n")
+                                    << QStringLiteral("«#56832»");
     QTest::newRow("stray character") << head + QStringLiteral("      Width = 5;\r\n    end>\r\nend\r\n")
                                      << QStringLiteral("«;»");
     QTest::newRow("missing equals sign") << head + QStringLiteral("      Width 5\r\n    end>\r\nend\r\n")
