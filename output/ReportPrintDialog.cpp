@@ -72,7 +72,7 @@ ReportPrintDialog::ReportPrintDialog(const kve::report::PreparedReport &report, 
 
     // Pages
     m_all = named(new QRadioButton(QStringLiteral("&Все")), QStringLiteral("allPages"));
-    m_current = named(new QRadioButton(QStringLiteral("&Текущая")), QStringLiteral("currentPage"));
+    m_current = named(new QRadioButton(QStringLiteral("&Текущая страница")), QStringLiteral("currentPage"));
     m_listed = named(new QRadioButton(QStringLiteral("&Номера:")), QStringLiteral("listedPages"));
     for (QRadioButton *b : {m_all, m_current, m_listed})
         b->setAccessibleName(QString(b->text()).remove(u'&'));

@@ -45,6 +45,9 @@ if ! lpstat -p "$queue" >/dev/null 2>&1; then
   # lpadmin warns that printer drivers are deprecated; the PDF queue still needs one.
   lpadmin -p "$queue" -v cups-pdf:/ -P "$ppd" -E 2>/dev/null
 fi
+# The queue's driver takes PostScript; the default PDF-to-PostScript step turns the fonts
+# into outlines, so the PDF files lost their text. Cairo's conversion keeps it.
+lpadmin -p "$queue" -o pdftops-renderer-default=pdftocairo
 cupsenable "$queue"
 cupsaccept "$queue"
 lpadmin -d "$queue"

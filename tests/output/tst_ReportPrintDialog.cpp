@@ -1,0 +1,193 @@
+// The print dialog itself: defaults, the printers offered, refusing page lists that
+// print nothing, and names for screen readers.
+#include "output/ReportPrintDialog.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QtTest>
+
+using kve::report::PrintChoice;
+
+namespace {
+
+kve::report::PreparedReport pagesOf(int count)
+{
+    kve::report::PreparedReport r;
+    r.pageWidth = 1071;
+    r.pageHeight = 757;
+    r.pages.resize(std::size_t(count));
+    return r;
+}
+
+QString accessibleName(QObject *o)
+{
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(o);
+    return iface ? iface->text(QAccessible::Name) : QString();
+}
+
+// Confirms the dialog and returns the text of the message box it raised, if any.
+QString confirmAndReadRefusal(ReportPrintDialog &d)
+{
+    QString message;
+    // Owned here, so that it dies unfired when no box came up.
+    QTimer answer;
+    answer.setSingleShot(true);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            message = box->windowTitle() + QStringLiteral(": ") + box->text();
+            box->accept();
+        }
+    });
+    answer.start(50);
+    d.findChild<QPushButton *>(QStringLiteral("print"))->click();
+    return message;
+}
+
+} // namespace
+
+class TestReportPrintDialog : public QObject {
+    Q_OBJECT
+
+private slots:
+    void defaultsAreAllPagesOneCollatedCopy()
+    {
+        const auto report = pagesOf(4);
+        ReportPrintDialog d(report, -1);
+        const PrintChoice c = d.choice();
+        QCOMPARE(c.pages, PrintChoice::Pages::All);
+        QCOMPARE(c.copies, 1);
+        QVERIFY(c.collate);
+        QVERIFY(!d.findChild<QRadioButton *>(QStringLiteral("currentPage"))->isEnabled());
+        QCOMPARE(d.windowTitle(), QStringLiteral("Печать"));
+        QVERIFY(d.isModal());
+    }
+
+    void currentPageOnlyWithAPreview()
+    {
+        const auto report = pagesOf(4);
+        ReportPrintDialog d(report, 2);
+        auto *current = d.findChild<QRadioButton *>(QStringLiteral("currentPage"));
+        QVERIFY(current->isEnabled());
+        current->setChecked(true);
+        QCOMPARE(d.choice().pages, PrintChoice::Pages::Current);
+        QCOMPARE(d.choice().currentPage, 2);
+    }
+
+    void offersTheInstalledPrintersWithTheDefaultChosen()
+    {
+        const auto report = pagesOf(1);
+        ReportPrintDialog d(report, -1);
+        auto *box = d.findChild<QComboBox *>(QStringLiteral("printers"));
+        QStringList offered;
+        for (int i = 0; i < box->count(); ++i)
+            offered << box->itemData(i).toString();
+        QCOMPARE(offered, QPrinterInfo::availablePrinterNames());
+        if (offered.isEmpty())
+            QSKIP("no printer installed here to choose from");
+        QCOMPARE(box->currentData().toString(), QPrinterInfo::defaultPrinterName().isEmpty()
+                                                    ? offered.first()
+                                                    : QPrinterInfo::defaultPrinterName());
+        QCOMPARE(d.printer().printerName(), box->currentData().toString());
+        // Set up for the report's page whatever the printer's own defaults.
+        QCOMPARE(d.printer().pageLayout().orientation(), QPageLayout::Landscape);
+        QCOMPARE(d.printer().pageLayout().pageSize().id(), QPageSize::A4);
+    }
+
+    void typingAListChoosesIt()
+    {
+        const auto report = pagesOf(4);
+        ReportPrintDialog d(report, -1);
+        auto *edit = d.findChild<QLineEdit *>(QStringLiteral("pageList"));
+        edit->setFocus();
+        QTest::keyClicks(edit, QStringLiteral("1,3"));
+        QCOMPARE(d.choice().pages, PrintChoice::Pages::List);
+        QCOMPARE(d.choice().list, QStringLiteral("1,3"));
+    }
+
+    void listsThatPrintNothingAreRefused_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("messagePart");
+        QTest::newRow("unreadable") << "1,x" << "Не удаётся прочитать";
+        QTest::newRow("past the end") << "5-8" << "всего в нём страниц: 4";
+        QTest::newRow("empty") << "" << "Укажите номера страниц";
+    }
+
+    void listsThatPrintNothingAreRefused()
+    {
+        QFETCH(QString, list);
+        QFETCH(QString, messagePart);
+        const auto report = pagesOf(4);
+        ReportPrintDialog d(report, -1);
+        d.show();
+        d.findChild<QRadioButton *>(QStringLiteral("listedPages"))->setChecked(true);
+        d.findChild<QLineEdit *>(QStringLiteral("pageList"))->setText(list);
+        const QString message = confirmAndReadRefusal(d);
+        QVERIFY2(message.startsWith(QStringLiteral("Ошибка: ")), qPrintable(message));
+        QVERIFY2(message.contains(messagePart), qPrintable(message));
+        QVERIFY(d.isVisible());   // still open for a correction
+        QCOMPARE(d.result(), int(QDialog::Rejected));
+
+        // Corrected, it is accepted.
+        d.findChild<QLineEdit *>(QStringLiteral("pageList"))->setText(QStringLiteral("2-3"));
+        QCOMPARE(confirmAndReadRefusal(d), QString());
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QVERIFY(!d.isVisible());
+    }
+
+    void badListIsNoMatterWhenPrintingAll()
+    {
+        const auto report = pagesOf(2);
+        ReportPrintDialog d(report, -1);
+        d.show();
+        d.findChild<QLineEdit *>(QStringLiteral("pageList"))->setText(QStringLiteral("x"));
+        d.findChild<QRadioButton *>(QStringLiteral("allPages"))->setChecked(true);
+        QCOMPARE(confirmAndReadRefusal(d), QString());
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+    }
+
+    void controlsAreNamedByTheirTexts()
+    {
+        const auto report = pagesOf(3);
+        ReportPrintDialog d(report, 0);
+        d.show();
+        QStringList problems;
+        for (QWidget *w : d.findChildren<QWidget *>()) {
+            if (!w->isVisibleTo(&d))
+                continue;
+            const QString name = accessibleName(w).remove(u'&').trimmed();
+            if (auto *b = qobject_cast<QAbstractButton *>(w)) {
+                if (name != QString(b->text()).remove(u'&').trimmed())
+                    problems << b->text() + QStringLiteral(" / ") + name;
+            } else if (auto *g = qobject_cast<QGroupBox *>(w)) {
+                if (name != g->title())
+                    problems << g->title() + QStringLiteral(" / ") + name;
+            } else if (auto *l = qobject_cast<QLabel *>(w)) {
+                if (!l->text().isEmpty() && name.isEmpty())
+                    problems << l->text();
+            } else if ((qobject_cast<QLineEdit *>(w) && !qobject_cast<QAbstractSpinBox *>(w->parentWidget())
+                        && !qobject_cast<QComboBox *>(w->parentWidget()))
+                       || qobject_cast<QComboBox *>(w) || qobject_cast<QAbstractSpinBox *>(w)) {
+                if (name.isEmpty())
+                    problems << QString::fromLatin1(w->metaObject()->className()) + QStringLiteral(" ") + w->objectName();
+            }
+        }
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+        d.grab().save(QStringLiteral("print-dialog.png"));
+    }
+};
+
+QTEST_MAIN(TestReportPrintDialog)
+#include "tst_ReportPrintDialog.moc"
