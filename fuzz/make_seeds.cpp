@@ -44,6 +44,11 @@ void setLe16(QByteArray &b, int at, int v)
     b[at + 1] = char((v >> 8) & 0xFF);
 }
 
+int le16(const QByteArray &b, int at)
+{
+    return quint8(b[at]) | quint8(b[at + 1]) << 8;
+}
+
 void tableSeeds(const QString &fixture)
 {
     QTemporaryDir dir;
@@ -84,6 +89,15 @@ void tableSeeds(const QString &fixture)
     put(QStringLiteral("table_open"), QStringLiteral("empty.db"), empty);
     put(QStringLiteral("table_open"), QStringLiteral("rows.db"), rows);
     put(QStringLiteral("table_open"), QStringLiteral("other_writer.db"), other);
+
+    // Another writer's wider number field, holding more than 64 bits can.
+    QByteArray wide = empty.left(le16(empty, 8));
+    wide[4] = 1;
+    setLe16(wide, 10, kve::kRecordLength + 16);
+    wide[32 + 16] = char(20);
+    QByteArray record(kve::kRecordLength + 16, ' ');
+    record.replace(1, 20, QByteArray(20, '9'));
+    put(QStringLiteral("table_open"), QStringLiteral("wide-number.db"), wide + record + char(0x1A));
 
     // Broken: each spoils one thing of a good table.
     put(QStringLiteral("table_open"), QStringLiteral("bad-cut-record"), rows.left(rows.size() - 100));

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 #include <shapefil.h>
 
@@ -570,6 +571,9 @@ std::optional<qint64> MeasurementTable::numberAt(const char *record, int field) 
         }
         if (c < '0' || c > '9')
             return std::nullopt;
+        // A field wider than 18 digits (another writer's file) may hold more than fits.
+        if (value > (std::numeric_limits<qint64>::max() - (c - '0')) / 10)
+            return std::nullopt;
         value = value * 10 + (c - '0');
         any = true;
     }
@@ -611,7 +615,9 @@ std::optional<int> MeasurementTable::fieldInt(const QString &name) const
     const char *record = currentRecord();
     if (kFields[size_t(index)].type == 'N') {
         const auto value = numberAt(record, index);
-        return value ? std::optional<int>(int(*value)) : std::nullopt;
+        if (!value || *value < std::numeric_limits<int>::min() || *value > std::numeric_limits<int>::max())
+            return std::nullopt;
+        return int(*value);
     }
     bool ok = false;
     const int value = decodeField(record, index).trimmed().toInt(&ok);
