@@ -14,6 +14,7 @@
 #include "output/SeriesReport.h"
 #include "output/SpreadsheetExport.h"
 #include "store/AppTitle.h"
+#include "store/FileGuard.h"
 #include "view/GridCommands.h"
 #include "view/GridLayoutStore.h"
 #include "view/TDBGridPro.h"
@@ -472,9 +473,11 @@ void TForm1::Create_DB()
     Dbf1.setDbModified(false);
     Dbf1.close();
     const QString target = QFileInfo(SaveDialog1->selectedFiles().value(0)).absoluteFilePath();
+    if (kve::heldByAnotherProcess(target))
+        throw kve::TableError(QStringLiteral("Файл «%1» открыт другой программой").arg(QDir::toNativeSeparators(target)));
 
-    // The download is written to a new file beside the target, which replaces the target
-    // only once it is complete: a failure leaves an existing file as it was.
+    // The download is written to a new file beside the target, which takes the target's
+    // place only once it is complete: a failure leaves an existing file as it was.
     const QFileInfo info(target);
     const QString partial = info.absoluteDir().filePath(QStringLiteral(".%1.part").arg(info.fileName()));
     QFile::remove(partial);
@@ -483,19 +486,25 @@ void TForm1::Create_DB()
         Dbf1.create();
         flash2qvd01(0);
         Dbf1.close();
+    } catch (const kve::TableError &e) {
+        Dbf1.close();
+        QFile::remove(partial);
+        Dbf1.setFilePath(target);
+        // The operator knows the file by the name chosen, not by its temporary one.
+        QString text = e.text();
+        text.replace(QDir::toNativeSeparators(partial), QDir::toNativeSeparators(target));
+        throw kve::TableError(text);
     } catch (...) {
         Dbf1.close();
         QFile::remove(partial);
         Dbf1.setFilePath(target);
         throw;
     }
-    if (QFile::exists(target) && !QFile::remove(target)) {
+    const QString failure = kve::replaceFile(partial, target);
+    if (!failure.isEmpty()) {
         QFile::remove(partial);
-        throw kve::TableError(QStringLiteral("Не удалось заменить файл «%1»").arg(QDir::toNativeSeparators(target)));
-    }
-    if (!QFile::rename(partial, target)) {
-        QFile::remove(partial);
-        throw kve::TableError(QStringLiteral("Не удалось записать файл «%1»").arg(QDir::toNativeSeparators(target)));
+        Dbf1.setFilePath(target);
+        throw kve::TableError(QStringLiteral("Не удалось записать файл «%1»: %2").arg(QDir::toNativeSeparators(target), failure));
     }
     Dbf1.setFilePath(target);
     Dbf1.open();

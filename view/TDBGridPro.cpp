@@ -317,7 +317,8 @@ void TDBGridPro::endBatch()
 
 bool TDBGridPro::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_view->viewport() && event->type() == QEvent::Resize)
+    // The type first: the view may be half destroyed when its last events arrive.
+    if (event->type() == QEvent::Resize && watched == m_view->viewport())
         fitColumns();
     return QWidget::eventFilter(watched, event);
 }

@@ -234,10 +234,8 @@ void OperatorPathTest::wholePath()
     menuCommand(main, QStringLiteral("Файл"), QStringLiteral("Предварительный просмотр"))->trigger();
     QTest::qWait(100);
     *previewing = false;
-    if (!previewShown->answered)
-        qWarning("\"Предварительный просмотр\" showed no window");
-    else
-        QVERIFY2(!previewShown->className.contains(QLatin1String("MessageBox")), qPrintable(boxes.texts().join('|')));
+    QVERIFY2(previewShown->answered, "\"Предварительный просмотр\" showed no window");
+    QVERIFY2(!previewShown->className.contains(QLatin1String("MessageBox")), qPrintable(boxes.texts().join('|')));
     QVERIFY(main->table().isOpen());
 
     // --- "Экспорт в Excel" of series 1 -------------------------------------------------
