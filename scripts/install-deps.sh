@@ -12,6 +12,7 @@ packages=(
   python3-dbf python3-xlrd
   xvfb xauth openbox
   fonts-dejavu-core fonts-liberation poppler-utils
+  cups printer-driver-cups-pdf python3-olefile libreoffice-calc-nogui
 )
 
 if [ "$(id -u)" -ne 0 ]; then
