@@ -94,9 +94,13 @@ for target in $targets; do
     mkdir -p "$corpus" "$findings"
     cp "$here/corpus/${target#fuzz_}"/* "$corpus/" 2>/dev/null || true
     echo "running $target for ${seconds}s (log: $log)"
+    dict=""
+    [ -f "$here/${target#fuzz_}.dict" ] && dict="-dict=$here/${target#fuzz_}.dict"
     status=0
+    # shellcheck disable=SC2086
     "$out/$target" -max_total_time="$seconds" -max_len="$(max_len "$target")" -rss_limit_mb=2048 \
-        -timeout=10 -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1 || status=$?
+        -timeout=10 -use_value_profile=1 -print_final_stats=1 -artifact_prefix="$findings/" $dict "$corpus" \
+        >"$log" 2>&1 || status=$?
     execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
     count=$(find "$findings" -type f | wc -l)
     if [ "$status" -ne 0 ]; then
