@@ -1,4 +1,5 @@
 #!/bin/sh
+# shellcheck disable=SC2086,SC2046 # flag and object lists are split into words on purpose
 # Builds the fuzz targets with clang and libFuzzer and runs each for a while, then prints
 # the executions and findings per target. Exits non-zero when any target found something.
 # Usage: fuzz/run.sh [seconds per target, default 60] [target...]
@@ -23,15 +24,13 @@ gui_libs=$(pkg-config --libs Qt6Gui)
 shp_flags=$(pkg-config --cflags shapelib)
 shp_libs=$(pkg-config --libs shapelib)
 
-# Library sources are compiled once into objects (instrumented for coverage, no fuzzer main).
+# Library sources become objects instrumented for coverage, without the fuzzer's main; they
+# are compiled afresh every run, so a changed header never meets a stale object.
 object() {
     src=$1
     shift
     obj="$out/obj/$(echo "$src" | sed "s|^$root/||; s|^$out/||; s|/|_|g; s|\.cpp$|.o|")"
-    if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ]; then
-        # shellcheck disable=SC2086
-        $cxx $common -fsanitize=fuzzer-no-link,$sanitizers "$@" -c "$src" -o "$obj"
-    fi
+    $cxx $common -fsanitize=fuzzer-no-link,$sanitizers "$@" -c "$src" -o "$obj"
     echo "$obj"
 }
 
@@ -41,7 +40,6 @@ build() {
     libs=$3
     shift 3
     echo "building $name"
-    # shellcheck disable=SC2086
     $cxx $common -fsanitize=fuzzer,$sanitizers $flags "$here/$name.cpp" "$@" $libs -o "$out/$name"
 }
 
@@ -58,11 +56,9 @@ for target in $targets; do
         build fuzz_protocol "$core_flags" "$core_libs" "$(object "$root/device/DownloadProtocol.cpp" $core_flags)"
         ;;
     fuzz_table_open)
-        # shellcheck disable=SC2046
         build fuzz_table_open "$core_flags" "$core_libs $shp_libs" $(store_objects)
         ;;
     fuzz_image_decode)
-        # shellcheck disable=SC2046
         build fuzz_image_decode "$core_flags" "$core_libs $shp_libs" $(store_objects) \
             "$(object "$root/device/ImageDecoder.cpp" $core_flags)"
         ;;
@@ -97,7 +93,6 @@ for target in $targets; do
     dict=""
     [ -f "$here/${target#fuzz_}.dict" ] && dict="-dict=$here/${target#fuzz_}.dict"
     status=0
-    # shellcheck disable=SC2086
     "$out/$target" -max_total_time="$seconds" -max_len="$(max_len "$target")" -rss_limit_mb=2048 \
         -timeout=10 -use_value_profile=1 -print_final_stats=1 -artifact_prefix="$findings/" $dict "$corpus" \
         >"$log" 2>&1 || status=$?
