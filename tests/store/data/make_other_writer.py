@@ -4,12 +4,12 @@
 import os
 import dbf
 
-spec = ("N N(4,0); MODE C(11); EN_CH N(4,0); DATE C(10); TIME C(8); T_1 C(6); T_2 C(6); "
+fields = ("N N(4,0); MODE C(11); EN_CH N(4,0); DATE C(10); TIME C(8); T_1 C(6); T_2 C(6); "
         "T_3 C(10); COMMENT C(50); P_1 C(6); P_2 C(6); F C(6); SER C(20); ST C(50); D C(3); "
         "A C(20); P C(5); EXTRA C(7)")
 here = os.path.dirname(os.path.abspath(__file__))
 path = os.path.join(here, "other_writer.dbf")
-table = dbf.Table(path, spec, dbf_type="db3", codepage="cp1251")
+table = dbf.Table(path, fields, dbf_type="db3", codepage="cp1251")
 table.open(dbf.READ_WRITE)
 rows = [
     (1, "", 2, "01.03.2026", "08:00:00", " 1,5", "-2,0", " 0,0", "Первая заметка", " 3,1", " 0,5", "0,75", "", "", "", "37", "0,9", "x"),
