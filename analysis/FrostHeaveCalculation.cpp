@@ -5,6 +5,7 @@
 #include "MeasurementChoices.h"
 #include "SeriesView.h"
 #include "store/MeasurementTable.h"
+#include "store/SeriesNames.h"
 #include "store/NumberText.h"
 
 #include <cmath>

@@ -32,14 +32,4 @@ std::optional<int> parseMeasurementChoice(const QString &text)
     return value;
 }
 
-QString measurementFilter(int number, int series)
-{
-    return QStringLiteral("N=") + QString::number(number) + QStringLiteral(" AND ") + seriesFilter(series);
-}
-
-QString seriesFilter(int series)
-{
-    return QStringLiteral("EN_CH=") + QString::number(series);
-}
-
 } // namespace kve

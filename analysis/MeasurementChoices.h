@@ -17,9 +17,4 @@ QStringList measurementChoices(MeasurementTable &table);
 // A typed measurement choice as a number N; no value for text that is not a whole number.
 std::optional<int> parseMeasurementChoice(const QString &text);
 
-// The filter of one measurement of one series: "N=7 AND EN_CH=3".
-QString measurementFilter(int number, int series);
-// The series filter: "EN_CH=3".
-QString seriesFilter(int series);
-
 } // namespace kve

@@ -2,6 +2,7 @@
 
 #include "MeasurementChoices.h"
 #include "store/MeasurementTable.h"
+#include "store/SeriesNames.h"
 
 namespace kve {
 

@@ -15,6 +15,7 @@
 #include "output/SpreadsheetExport.h"
 #include "store/AppTitle.h"
 #include "store/FileGuard.h"
+#include "store/SeriesNames.h"
 #include "view/GridCommands.h"
 #include "view/GridLayoutStore.h"
 #include "view/TDBGridPro.h"
@@ -38,8 +39,6 @@ using namespace kve;
 
 namespace {
 
-QString tagName(int series) { return QStringLiteral("tab%1").arg(series); }
-QString layoutValueName(int series) { return QStringLiteral("Table_%1").arg(series); }
 
 QFileDialog *makeFileDialog(QWidget *parent, const QString &name, QFileDialog::AcceptMode mode, const QString &filter)
 {
@@ -242,7 +241,7 @@ void TForm1::FormCreate()
     Dbf1.setDbOpen(false);
     grid(1)->setBookmarkFields(QStringLiteral("T_1;T_2;T_3;DATE;TIME;P_1;F;SER"));
     for (int n = 1; n <= 16; ++n)
-        reset_sort(*grid(n), tagName(n));
+        reset_sort(*grid(n), sortTagName(n));
     disable_button();
     tab_vis_dis();
     setWindowTitle(kve::kDeviceType);
@@ -263,13 +262,15 @@ QAction *TForm1::item(const QString &name) const
 
 int TForm1::activeSeries() const { return PageControl1->currentIndex() + 1; }
 
-bool TForm1::isFileOpenColour() const { return m_fileOpenColour; }
+bool TForm1::isFileOpenColour() const
+{
+    return centralWidget()->palette().color(QPalette::Window) == QApplication::palette().color(QPalette::Button);
+}
 
 std::array<TDBGridPro *, 16> TForm1::allGrids() const { return m_grids; }
 
 void TForm1::setWindowColour(bool fileOpen)
 {
-    m_fileOpenColour = fileOpen;
     QWidget *area = centralWidget();
     QPalette palette = area->palette();
     // Button shadow without a table, button face with one.
@@ -446,7 +447,7 @@ void TForm1::TabSheetShow(int series)
     if (!Dbf1.isOpen())
         return;
     Dbf1.setFiltered(false);
-    Dbf1.setFilter(QStringLiteral("EN_CH=%1").arg(series));
+    Dbf1.setFilter(kve::seriesFilter(series));
     Dbf1.setFiltered(true);
     Dbf1.refresh();
     if (series <= 3)
@@ -536,7 +537,7 @@ void TForm1::N4Click()
     if (!m_download || m_download->exec() != 1)
         return;
     if (Dbf1.isOpen())
-        reset_sort(*grid(1), tagName(1));
+        reset_sort(*grid(1), sortTagName(1));
     flash2qvd01(1);
     Dbf1.setDbOpen(true);
     Save_DB();

@@ -105,7 +105,6 @@ private:
     QString m_defaultDir;
     QString m_dialogStartDir;
     bool m_quitting = false;
-    bool m_fileOpenColour = false;
     bool m_tabShowSuppressed = false;
 
     QToolBar *ToolBar1 = nullptr;

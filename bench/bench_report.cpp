@@ -1,6 +1,7 @@
 // Prepares the report of a 2,730-row series and renders all its pages to PDF.
 #include "output/ReportRenderer.h"
 #include "output/SeriesReport.h"
+#include "BenchTable.h"
 #include "store/MeasurementTable.h"
 
 #include <QCoreApplication>
@@ -17,24 +18,8 @@ int main(int argc, char **argv)
     QLocale::setDefault(QLocale(QLocale::Russian));
     QTemporaryDir dir;
     kve::MeasurementTable table;
-    table.setFilePath(dir.filePath(QStringLiteral("bench.db")));
-    table.create();
     const int rows = 2730;
-    for (int i = 1; i <= rows; ++i) {
-        table.append();
-        table.setFieldInt(QStringLiteral("N"), i);
-        table.setFieldInt(QStringLiteral("EN_CH"), 1);
-        table.setFieldText(QStringLiteral("DATE"), QStringLiteral("01.02.2024"));
-        table.setFieldText(QStringLiteral("TIME"), QStringLiteral("10:00:00"));
-        for (const char *f : {"T_1", "T_2", "T_3", "P_1", "P_2", "F"})
-            table.setFieldText(QLatin1String(f), QStringLiteral("%1,%2").arg(i % 40 - 20).arg(i % 10));
-        table.setFieldText(QStringLiteral("P"), QStringLiteral("0,9"));
-        table.setFieldText(QStringLiteral("A"), QStringLiteral("1234"));
-        table.post();
-    }
-    table.setFilter(QStringLiteral("EN_CH=1"));
-    table.setFiltered(true);
-    table.refresh();
+    bench::makeSeriesTable(table, dir.filePath(QStringLiteral("bench.db")), rows);
 
     SeriesReport report;
     report.fillTitleCells(QStringLiteral("bench - ЖОРД-ЗР7"), table, 1);

@@ -1,4 +1,5 @@
 // Table object figures: a full download's posts, opening a large table, sorting a series.
+#include "BenchTable.h"
 #include "store/MeasurementTable.h"
 
 #include <QCoreApplication>
@@ -9,25 +10,6 @@
 using kve::MeasurementTable;
 
 namespace {
-
-void fillRow(MeasurementTable &t, int n, int series)
-{
-    t.append();
-    t.setFieldInt("N", n);
-    t.setFieldInt("EN_CH", series);
-    t.setFieldText("A", "37");
-    t.setFieldText("F", QString::number(n % 300) + ",5");
-    t.setFieldText("T_1", QStringLiteral("%1,%2").arg(n % 40 - 20).arg(n % 10));
-    t.setFieldText("T_2", " 1,0");
-    t.setFieldText("T_3", " 2,0");
-    t.setFieldText("P_1", QStringLiteral("%1,0").arg(n % 17));
-    t.setFieldText("P_2", " 0,5");
-    t.setFieldText("P", "0,9");
-    t.setFieldText("TIME", "12:00:00");
-    t.setFieldText("DATE", "01.03.2026");
-    t.setFieldText("COMMENT", "");
-    t.post();
-}
 
 double ms(const QElapsedTimer &timer) { return double(timer.nsecsElapsed()) / 1e6; }
 
@@ -44,7 +26,7 @@ int main(int argc, char *argv[])
     QElapsedTimer timer;
     timer.start();
     for (int i = 0; i < 2730; ++i)
-        fillRow(t, i / 16 + 1, i % 16 + 1);
+        bench::appendMeasurement(t, i / 16 + 1, i % 16 + 1);
     std::printf("append+post 2730 rows one at a time: %.1f ms (target < 50 ms)\n", ms(timer));
     t.close();
 
@@ -52,7 +34,7 @@ int main(int argc, char *argv[])
     big.setFilePath(dir.filePath("big.db"));
     big.create();
     for (int i = 0; i < 100000; ++i)
-        fillRow(big, i / 16 + 1, i % 16 + 1);
+        bench::appendMeasurement(big, i / 16 + 1, i % 16 + 1);
     big.close();
 
     timer.restart();

@@ -358,17 +358,7 @@ void MeasurementTable::next()
         ++m_pos;
 }
 
-void MeasurementTable::prior()
-{
-    requireOpen();
-    leaveEdit();
-    if (m_pos > 0)
-        --m_pos;
-}
-
 bool MeasurementTable::eof() const { return m_pos >= int(m_view.size()); }
-
-bool MeasurementTable::bof() const { return m_pos == 0; }
 
 void MeasurementTable::moveTo(int viewRow)
 {

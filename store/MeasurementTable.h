@@ -58,9 +58,7 @@ public:
     void first();
     void last();
     void next();
-    void prior();
     bool eof() const;   // past the last row, or the view is empty
-    bool bof() const;
     int recNo() const { return m_pos; }          // position in the view, 0-based
     void moveTo(int viewRow);
     int recordCount() const;                     // rows in the view: the count under the filter

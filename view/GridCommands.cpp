@@ -2,6 +2,7 @@
 
 #include "TDBGridPro.h"
 #include "store/MeasurementTable.h"
+#include "store/SeriesNames.h"
 
 #include <algorithm>
 #include <vector>
@@ -61,7 +62,7 @@ void delete_selected_rows(TDBGridPro &grid)
     }
 
     for (int k = 1; k <= 16; ++k)
-        reset_sort(grid, QStringLiteral("tab%1").arg(k));
+        reset_sort(grid, sortTagName(k));
     if (!table.isOpen())
         return;
 

@@ -9,6 +9,8 @@
 
 namespace kve {
 
+QString layoutValueName(int series) { return QStringLiteral("Table_") + QString::number(series); }
+
 void save_grid_layout(QSettings &settings, const QString &valueName, TDBGridPro &grid)
 {
     settings.setValue(valueName, writeLayoutText(grid.columnLayouts()));
@@ -51,7 +53,7 @@ QStringList load_layout_all(QSettings &settings, std::array<TDBGridPro *, 16> gr
         if (!grid)
             continue;
         try {
-            load_grid_layout(settings, QStringLiteral("Table_%1").arg(n), *grid);
+            load_grid_layout(settings, layoutValueName(n), *grid);
         } catch (const LayoutTextError &e) {
             errors << e.text();
         }

@@ -14,6 +14,9 @@ class TDBGridPro;
 // The settings are the ones of the program ("Dorvatek", "KVE") with the group "1.0"
 // already begun by the caller.
 
+// The settings value of grid n's layout: "Table_1".."Table_16".
+QString layoutValueName(int series);
+
 // Applies the layout stored under `valueName` to the grid; with none stored, aligns the
 // grid's columns and stores that layout. Throws LayoutTextError when the stored text
 // cannot be read (the grid keeps its layout then).

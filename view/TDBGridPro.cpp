@@ -8,6 +8,7 @@
 #include "SeriesModel.h"
 #include "TitleClick.h"
 #include "store/MeasurementTable.h"
+#include "store/SeriesNames.h"
 
 #include <QEvent>
 #include <QMenu>
@@ -132,7 +133,7 @@ TDBGridPro::~TDBGridPro()
     delete m_model;
 }
 
-QString TDBGridPro::sortTag() const { return QStringLiteral("tab%1").arg(m_series); }
+QString TDBGridPro::sortTag() const { return sortTagName(m_series); }
 
 int TDBGridPro::columnOfField(const QString &field) const
 {

@@ -5,6 +5,8 @@
 // file's bytes that does not go through the program's own table code, and the workbook
 // read back with xlrd.
 
+#include "EmulatorProcess.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -24,66 +26,7 @@
 
 namespace harness {
 
-// The emulator program, started with the given options; it links itself as COM2 under
-// XDG_CONFIG_HOME, which the program under test reads too.
-class Emulator {
-public:
-    explicit Emulator(const QStringList &args)
-    {
-        m_process.setProgram(QStringLiteral(KVE_EMULATOR_PATH));
-        m_process.setArguments(args);
-        m_process.start();
-        if (!m_process.waitForStarted(5000))
-            return;
-        QElapsedTimer clock;
-        clock.start();
-        while (!m_out.contains('\n') && clock.elapsed() < 5000 && m_process.state() == QProcess::Running) {
-            m_process.waitForReadyRead(50);
-            m_out += m_process.readAllStandardOutput();
-        }
-        if (m_out.startsWith("ready "))
-            m_pty = QString::fromLocal8Bit(m_out.mid(6).trimmed());
-    }
-    ~Emulator() { stop(); }
-    Emulator(const Emulator &) = delete;
-    Emulator &operator=(const Emulator &) = delete;
-
-    bool ready() const { return !m_pty.isEmpty(); }
-    QString startupText() const { return QString::fromLocal8Bit(m_out); }
-
-    // What it logged so far (with --verbose: one line per request it got).
-    QByteArray log()
-    {
-        m_log += m_process.readAllStandardError();
-        return m_log;
-    }
-
-    // The instrument pulled from the line at once: no orderly shutdown.
-    void kill()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.kill();
-        m_process.waitForFinished(3000);
-    }
-
-    void stop()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000)) {
-            m_process.kill();
-            m_process.waitForFinished(3000);
-        }
-    }
-
-private:
-    QProcess m_process;
-    QByteArray m_out;
-    QByteArray m_log;
-    QString m_pty;
-};
+using Emulator = testing::EmulatorProcess;
 
 // Answers every message box that becomes the modal window, noting caption and text.
 // Yes is pressed where there is one (the save question), otherwise OK.

@@ -2,6 +2,7 @@
 
 // Running the real download dialog against the emulator program in tests.
 
+#include "EmulatorProcess.h"
 #include "device/PortNames.h"
 
 #include <QAbstractButton>
@@ -13,50 +14,7 @@
 #include <QTimer>
 #include <QtTest>
 
-// The emulator program on its own pseudo-terminal, stopped (SIGTERM) when destroyed.
-class EmulatorProcess {
-public:
-    explicit EmulatorProcess(const QStringList &args)
-    {
-        m_process.setProgram(QStringLiteral(KVE_EMULATOR_PATH));
-        m_process.setArguments(args);
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.start();
-        if (!m_process.waitForStarted(5000))
-            return;
-        QByteArray out;
-        QElapsedTimer t;
-        t.start();
-        while (!out.contains('\n') && t.elapsed() < 5000 && m_process.state() == QProcess::Running) {
-            m_process.waitForReadyRead(100);
-            out += m_process.readAllStandardOutput();
-        }
-        if (out.startsWith("ready "))
-            m_pty = QString::fromLocal8Bit(out.mid(6).trimmed());
-    }
-    ~EmulatorProcess() { stop(); }
-
-    bool ready() const { return !m_pty.isEmpty(); }
-    QString pty() const { return m_pty; }
-    QString errors() { return QString::fromLocal8Bit(m_process.readAllStandardError()); }
-
-    void stop()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000)) {
-            m_process.kill();
-            m_process.waitForFinished(3000);
-        }
-    }
-
-    QProcess &process() { return m_process; }
-
-private:
-    QProcess m_process;
-    QString m_pty;
-};
+using testing::EmulatorProcess;
 
 // Answers every modal message box that appears, noting what it said.
 class BoxAnswerer : public QObject {

@@ -1,0 +1,74 @@
+// "Создать" of an empty archive, and the splash window.
+#include "ModalHelper.h"
+#include "app/ProgramHarness.h"
+
+#include "app/KveApplication.h"
+#include "app/ProgramWindows.h"
+#include "app/logo.h"
+#include "app/main.h"
+#include "device/receive.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+class CreateAndSplashTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void emptyArchiveLeavesEmptyFileAndNoFileState()
+    {
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        const QString path = dir.filePath(QStringLiteral("empty.db"));
+        harness::Emulator emulator({QStringLiteral("--fast"), QStringLiteral("--records"), QStringLiteral("0")});
+        QVERIFY2(emulator.ready(), qPrintable(emulator.startupText()));
+
+        harness::BoxLog boxes;
+        kve::ProgramWindows windows;
+        TForm1 *main = windows.form1.get();
+        main->show();
+        auto saved = testing::whenModal(testing::chooseFile(path));
+        main->item(QStringLiteral("N2"))->trigger();
+        QVERIFY(saved->answered);
+
+        QCOMPARE(boxes.texts(), QStringList({QStringLiteral("Архив прибора пуст!")}));
+        QCOMPARE(windows.form2->archiveHeader().seriesCount, quint8(0));
+        // The new file stays, with no rows; the window is in the no-file state.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.size(), qint64(578));
+        QVERIFY(!main->table().dbOpen());
+        QVERIFY(!main->table().isOpen());
+        QVERIFY(!main->item(QStringLiteral("N5"))->isEnabled());
+        QVERIFY(!main->pageControl()->isVisible());
+        QVERIFY(!main->isFileOpenColour());
+        QCOMPARE(harness::folderEntries(dir.path()), QStringList({QStringLiteral("empty.db")}));
+    }
+
+    void splashShowsThreeSecondsThenCloses()
+    {
+        TForm5 splash;
+        QCOMPARE(splash.size(), QSize(400, 77));
+        QVERIFY(splash.windowFlags() & Qt::FramelessWindowHint);
+        QElapsedTimer clock;
+        clock.start();
+        // A guard in case the timer never fires.
+        QTimer::singleShot(6000, &splash, [&] { splash.done(-1); });
+        const int result = splash.exec();
+        QCOMPARE(result, int(QDialog::Accepted));
+        QVERIFY2(clock.elapsed() >= 2900, qPrintable(QString::number(clock.elapsed())));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    kve::KveApplication app(argc, argv);
+    CreateAndSplashTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_create_and_splash.moc"
