@@ -54,6 +54,8 @@ TForm5::TForm5(QWidget *parent)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(3000);
     Timer1->setSingleShot(true);
+    // A coarse timer may fire up to 5 % early; the splash stays its full three seconds.
+    Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, &TForm5::Timer1Timer);
 }
 
