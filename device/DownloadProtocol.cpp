@@ -62,6 +62,13 @@ QString DownloadProtocol::versionText(quint8 first, quint8 second, quint8 third)
         .arg(first, 2, 10, QLatin1Char('0'));
 }
 
+bool DownloadProtocol::isExpectedInstrument(const char *reply)
+{
+    const auto type = decodePair(reply + 1);
+    const auto check = decodePair(reply + 3);
+    return type == kTypeCode && check == kCheckCode;
+}
+
 std::optional<ArchiveHeader> DownloadProtocol::decodeIdentification(const char *reply, QString *error)
 {
     quint8 bytes[40];
@@ -136,19 +143,24 @@ DownloadProtocol::Step DownloadProtocol::feed(const char *data, quint32 size)
     }
     m_received += int(size);
 
-    if (m_pending == Command::Identify && !m_identified && m_received >= kIdentificationLength) {
-        QString error;
-        const auto h = decodeIdentification(m_buffer.constData(), &error);
-        m_progress = 20;
-        if (!h)
-            return fail(step, error);
-        if (h->typeCode != kTypeCode || h->checkCode != kCheckCode) {
+    if (m_pending == Command::Identify && !m_identified && m_received > kCodesJudgedAfter) {
+        // The codes come first: another instrument is told as such, whatever the rest of
+        // its reply holds or lacks.
+        if (!isExpectedInstrument(m_buffer.constData())) {
+            m_progress = 20;
             reset();
             m_result = Result::WrongInstrument;
             step.result = m_result;
             step.stopCheckTimer = true;
             return step;
         }
+    }
+    if (m_pending == Command::Identify && !m_identified && m_received >= kIdentificationLength) {
+        QString error;
+        const auto h = decodeIdentification(m_buffer.constData(), &error);
+        m_progress = 20;
+        if (!h)
+            return fail(step, error);
         if (h->seriesCount > kMaxSeries)
             return fail(step, QStringLiteral("Ошибка в ответе прибора: число серий %1 больше 16!").arg(h->seriesCount));
         m_header = *h;

@@ -16,6 +16,8 @@ public:
     static constexpr int kMemoryImageSize = 195001;
     static constexpr int kMaxImageBytes = 65535;
     static constexpr int kIdentificationLength = 81;
+    // The codes are judged once more than this many characters are in.
+    static constexpr int kCodesJudgedAfter = 8;
     static constexpr quint8 kTypeCode = 6;
     static constexpr quint8 kCheckCode = 16;
     static constexpr int kMaxSeries = 16;
@@ -59,6 +61,9 @@ public:
 
     // A pair of characters "lo hi" (each "0".."?") as one byte; nothing if either is off.
     static std::optional<quint8> decodePair(const char *p);
+    // Whether the type and check codes (positions 1 to 4 of the identification reply) name
+    // the instrument; codes that are no pairs name another instrument.
+    static bool isExpectedInstrument(const char *reply);
     // Reads the 81-character identification reply. Texts of malformed replies come back
     // in `error`; the codes are not judged here.
     static std::optional<ArchiveHeader> decodeIdentification(const char *reply, QString *error = nullptr);

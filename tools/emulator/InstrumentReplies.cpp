@@ -30,6 +30,8 @@ QByteArray identificationReply(const InstrumentSettings &s, const EmulatedArchiv
         appendPair(out, quint8(c & 0xFF));
         appendPair(out, quint8(c >> 8));
     }
+    if (s.identificationLength >= 0 && out.size() > s.identificationLength)
+        out.truncate(s.identificationLength);
     return out;
 }
 

@@ -18,6 +18,7 @@ struct InstrumentSettings {
     bool badChar = false;              // one data character outside "0".."?"
     bool zMidArchive = false;          // the first archive reply breaks off with "Z"
     qint64 stopAfter = -1;             // archive replies end after this many characters
+    int identificationLength = -1;     // identification replies end after this many characters
 };
 
 // A byte as the instrument sends it: low nibble first, each as "0" + nibble.

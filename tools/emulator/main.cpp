@@ -173,6 +173,7 @@ int main(int argc, char **argv)
     const QCommandLineOption fastOpt(QStringLiteral("fast"), QStringLiteral("Send as fast as possible instead of at the line rate."));
     const QCommandLineOption baudOpt(QStringLiteral("baud"), QStringLiteral("Line rate for pacing, bit/s (default 57600; 10 bits a character)."), QStringLiteral("n"), QStringLiteral("57600"));
     const QCommandLineOption stopOpt(QStringLiteral("stop-after"), QStringLiteral("Fault: archive replies stop after k characters."), QStringLiteral("k"));
+    const QCommandLineOption shortIdOpt(QStringLiteral("short-identification"), QStringLiteral("Fault: identification replies stop after k characters."), QStringLiteral("k"));
     const QCommandLineOption zOpt(QStringLiteral("z-mid-archive"), QStringLiteral("Fault: the first archive reply breaks off halfway with \"Z\"."));
     const QCommandLineOption garbageOpt(QStringLiteral("garbage"), QStringLiteral("Send k characters before \"S\" (allowed by the protocol)."), QStringLiteral("k"));
     const QCommandLineOption noStartOpt(QStringLiteral("no-start"), QStringLiteral("Fault: leave out the start mark \"S\"."));
@@ -181,7 +182,7 @@ int main(int argc, char **argv)
     const QCommandLineOption promiseOpt(QStringLiteral("promise-more"), QStringLiteral("Fault: the header promises k more records than are sent."), QStringLiteral("k"));
     const QCommandLineOption verboseOpt(QStringLiteral("verbose"), QStringLiteral("Log requests on stderr."));
     parser.addOptions({portOpt, linkOpt, archiveOpt, recordsOpt, dumpOpt, serialOpt, versionOpt, typeOpt, checkOpt,
-                       seriesOpt, fastOpt, baudOpt, stopOpt, zOpt, garbageOpt, noStartOpt, oddOpt, badOpt,
+                       seriesOpt, fastOpt, baudOpt, stopOpt, shortIdOpt, zOpt, garbageOpt, noStartOpt, oddOpt, badOpt,
                        promiseOpt, verboseOpt});
     parser.process(app);
 
@@ -230,6 +231,8 @@ int main(int argc, char **argv)
             return fail(QStringLiteral("--stop-after wants a count"));
         s.stopAfter = v;
     }
+    if (parser.isSet(shortIdOpt) && !intOption(shortIdOpt, 0, 81, &s.identificationLength))
+        return fail(QStringLiteral("--short-identification wants 0..81"));
     s.zMidArchive = parser.isSet(zOpt);
     s.noStart = parser.isSet(noStartOpt);
     s.oddData = parser.isSet(oddOpt);
