@@ -62,4 +62,17 @@ QString deviceForPortName(const QString &name)
 #endif
 }
 
+QString deviceToOpen(const QString &name)
+{
+#ifdef Q_OS_WIN
+    return name;
+#else
+    const QString device = deviceForPortName(name);
+    if (device.isEmpty())
+        return QString();
+    const QFileInfo info(device);
+    return info.exists() ? info.canonicalFilePath() : QString();
+#endif
+}
+
 } // namespace kve

@@ -23,4 +23,10 @@ QString portLinkDirectory();
 // device path itself. On Windows the name is used as it is.
 QString deviceForPortName(const QString &name);
 
+// What the port object hands to the serial driver for a port name. On Windows the name
+// itself: device names such as "\\.\COM2" have no file-system entry to check, so the open
+// alone judges. Elsewhere the mapped device with its links resolved (so that locks name the
+// real device), or nothing when it does not exist.
+QString deviceToOpen(const QString &name);
+
 } // namespace kve

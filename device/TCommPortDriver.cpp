@@ -3,9 +3,12 @@
 #include "PortNames.h"
 
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QMetaObject>
 #include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <termios.h>
+#endif
 
 TCommPortDriver::TCommPortDriver(QObject *parent)
     : QObject(parent)
@@ -49,12 +52,9 @@ bool TCommPortDriver::OpenPort()
         return true;
     m_closePending = false;
 
-    const QString device = kve::deviceForPortName(m_portName);
-    const QFileInfo info(device);
-    if (device.isEmpty() || !info.exists())
+    const QString target = kve::deviceToOpen(m_portName);
+    if (target.isEmpty())
         return false;
-    // Open the device itself, not a link to it, so that locks name the real device.
-    const QString target = info.canonicalFilePath();
 
     m_port.setPortName(target);
     m_port.setBaudRate(m_baudRate);
@@ -84,7 +84,8 @@ bool TCommPortDriver::OpenPort()
         }
         return false;
     };
-    if (!modemLine(m_port.setDataTerminalReady(m_dtrOnOpen)) || !modemLine(m_port.setRequestToSend(true))) {
+    if (!modemLine(m_port.setDataTerminalReady(m_dtrOnOpen)) || !modemLine(m_port.setRequestToSend(true))
+        || !passReceiveErrorsOn()) {
         m_port.close();
         m_port.clearError();
         return false;
@@ -94,6 +95,26 @@ bool TCommPortDriver::OpenPort()
     m_openDevice = target;
     m_pollTimer.start();
     return true;
+}
+
+bool TCommPortDriver::passReceiveErrorsOn()
+{
+#ifdef Q_OS_UNIX
+    // Qt opens a port without parity with IGNPAR, so the driver drops every byte that came
+    // with a framing or parity error. The transfer is transparent: such bytes are passed on
+    // as they are, neither dropped nor marked. Qt applies its own copy of the settings only
+    // when one of them changes, and none changes after this.
+    termios tio{};
+    const int fd = int(m_port.handle());
+    if (::tcgetattr(fd, &tio) != 0)
+        return false;
+    tio.c_iflag &= ~tcflag_t(IGNPAR | PARMRK | INPCK | ISTRIP);
+    return ::tcsetattr(fd, TCSANOW, &tio) == 0;
+#else
+    // The Windows driver delivers such bytes unchanged: Qt sets neither fParity nor
+    // fErrorChar for a port without parity.
+    return true;
+#endif
 }
 
 void TCommPortDriver::ClosePort()
@@ -115,8 +136,10 @@ void TCommPortDriver::onError(QSerialPort::SerialPortError error)
         && !m_closePending) {
         m_closePending = true;
         QMetaObject::invokeMethod(this, [this] {
-            if (m_closePending)
-                ClosePort();
+            if (!m_closePending)
+                return;
+            ClosePort();
+            emit linkLost();
         }, Qt::QueuedConnection);
     }
 }

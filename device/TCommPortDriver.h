@@ -57,8 +57,14 @@ public:
     // The device actually opened (after the COM name mapping); empty when closed.
     QString openDevice() const { return m_port.isOpen() ? m_openDevice : QString(); }
 
+signals:
+    // The port closed itself after a read error (the line went away); not raised by
+    // ClosePort.
+    void linkLost();
+
 private:
     void poll();
+    bool passReceiveErrorsOn();
     void onError(QSerialPort::SerialPortError error);
     qint64 readDirect(char *data, qint64 size);
 
