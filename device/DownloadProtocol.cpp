@@ -30,6 +30,7 @@ char DownloadProtocol::requestIdentification()
     m_pending = Command::Identify;
     m_identified = false;
     m_result = Result::None;
+    m_progress = 0;
     return 'V';
 }
 

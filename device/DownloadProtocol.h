@@ -38,7 +38,8 @@ public:
 
     // Empties the receive buffer and forgets the marks seen.
     void reset();
-    // Starts (again) with an identification request; returns the byte to send.
+    // Starts (again) with an identification request, progress back at 0; returns the byte
+    // to send.
     char requestIdentification();
     // The pause after identification is over: everything received so far is dropped and
     // the archive is requested; returns the byte to send.

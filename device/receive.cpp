@@ -97,6 +97,9 @@ TForm2::TForm2(QWidget *mainWindow, QWidget *parent)
     Timer2.setObjectName(QStringLiteral("Timer2"));
     Timer1.setSingleShot(false);
     Timer2.setSingleShot(false);
+    // A coarse timer may fire up to 5 % early; the instrument needs the full time.
+    Timer1.setTimerType(Qt::PreciseTimer);
+    Timer2.setTimerType(Qt::PreciseTimer);
     connect(&Timer1, &QTimer::timeout, this, &TForm2::Timer1Timer);
     connect(&Timer2, &QTimer::timeout, this, &TForm2::Timer2Timer);
     connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
@@ -113,6 +116,7 @@ TForm2::TForm2(QWidget *mainWindow, QWidget *parent)
     CommPortDriver1.setOnReceiveData([this](TCommPortDriver *, const char *data, quint32 size) {
         CommPortDriver1ReceiveData(data, size);
     });
+    connect(&CommPortDriver1, &TCommPortDriver::linkLost, this, &TForm2::CommPortDriver1LinkLost);
 
     FormCreate();
 }
@@ -145,7 +149,7 @@ void TForm2::showEvent(QShowEvent *event)
 
 void TForm2::FormShow()
 {
-    m_running = true;
+    m_phase = Phase::Talking;
     m_titleSaved = true;
     Timer2.stop();
     Timer2.setInterval(kPauseInterval);
@@ -167,7 +171,7 @@ void TForm2::FormShow()
 void TForm2::Timer1Timer()
 {
     Timer1.stop();
-    if (!m_running || CommPortDriver1.OpenPort())
+    if (m_phase != Phase::Talking || CommPortDriver1.OpenPort())
         return;
 
     const QStringList &names = kve::portNames();
@@ -212,7 +216,7 @@ bool TForm2::Com_Connect()
 void TForm2::Timer2Timer()
 {
     Timer2.stop();
-    if (!m_running)
+    if (m_phase != Phase::Talking)
         return;
     CommPortDriver1.WriteOneByte(m_protocol.requestArchive());
 }
@@ -225,7 +229,7 @@ void TForm2::send(const QByteArray &bytes)
 
 void TForm2::CommPortDriver1ReceiveData(const char *data, quint32 size)
 {
-    if (!m_running)
+    if (m_phase != Phase::Talking)
         return;
     const DownloadProtocol::Step step = m_protocol.feed(data, size);
     if (step.stopCheckTimer)
@@ -266,11 +270,23 @@ void TForm2::endWithBox(const QString &caption, const QString &text)
     CommPortDriver1.ClosePort();
     Timer1.stop();
     Timer2.stop();
-    m_running = false;
+    m_phase = Phase::Idle;
     QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, this);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
     done(2);
+}
+
+void TForm2::CommPortDriver1LinkLost()
+{
+    // The line went away (cable pulled, adapter gone): nothing more can arrive, so no
+    // timer may go on; the operator is told and ends the dialog with "Отмена".
+    if (m_phase != Phase::Talking)
+        return;
+    m_phase = Phase::LinkLost;
+    Timer1.stop();
+    Timer2.stop();
+    setLabelText(StaticText2, QStringLiteral("Связь с прибором прервана"));
 }
 
 void TForm2::Button1Click()
@@ -295,7 +311,7 @@ void TForm2::done(int result)
 
 void TForm2::FormClose()
 {
-    m_running = false;
+    m_phase = Phase::Idle;
     if (m_titleSaved) {
         kve::setApplicationTitle(m_savedTitle);
         m_titleSaved = false;

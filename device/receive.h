@@ -28,6 +28,9 @@ public:
     int memoryImageLength() const { return m_protocol.imageLength(); }
 
     const TCommPortDriver &commPort() const { return CommPortDriver1; }
+    // The 3000 ms check and the 1000 ms pause.
+    const QTimer &checkTimer() const { return Timer1; }
+    const QTimer &pauseTimer() const { return Timer2; }
 
     void done(int result) override;
     void reject() override;
@@ -44,14 +47,22 @@ private:
     void CommPortDriver1ReceiveData(const char *data, quint32 size);
     void Button1Click();
     void FormClose();
+    void CommPortDriver1LinkLost();
 
     void send(const QByteArray &bytes);
     void endWithBox(const QString &caption, const QString &text);
     void setLabelText(QLabel *label, const QString &text);
 
+    // Where the dialog stands between showing and closing.
+    enum class Phase {
+        Idle,       // not shown, or its ending is under way
+        Talking,    // the port and the protocol drive the dialog
+        LinkLost,   // the port closed itself; only "Отмена" is left
+    };
+
     QPointer<QWidget> m_mainWindow;
     QString m_savedTitle;
-    bool m_running = false;
+    Phase m_phase = Phase::Idle;
     bool m_titleSaved = false;
 
     QLabel *StaticText2 = nullptr;
