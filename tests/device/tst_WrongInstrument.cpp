@@ -169,7 +169,7 @@ private slots:
         mainWindow.setWindowTitle(QStringLiteral("KVE"));
         TForm2 dlg(&mainWindow);
         BoxAnswerer answerer;
-        QCOMPARE(dialogrun::run(dlg, {}, 10000), 2);
+        QCOMPARE(dialogrun::run(dlg, {}, 20000), 2);
         QVERIFY(!dlg.commPort().connected());
         QCOMPARE(answerer.boxes.size(), 1);
         QCOMPARE(answerer.boxes[0].caption, QStringLiteral("Error"));
