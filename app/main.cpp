@@ -14,7 +14,7 @@
 #include "output/SeriesReport.h"
 #include "output/SpreadsheetExport.h"
 #include "store/AppTitle.h"
-#include "store/FileGuard.h"
+#include "store/NewTableFile.h"
 #include "store/SeriesNames.h"
 #include "view/GridCommands.h"
 #include "view/GridLayoutStore.h"
@@ -474,38 +474,24 @@ void TForm1::Create_DB()
     Dbf1.setDbModified(false);
     Dbf1.close();
     const QString target = QFileInfo(SaveDialog1->selectedFiles().value(0)).absoluteFilePath();
-    if (kve::heldByAnotherProcess(target))
-        throw kve::TableError(QStringLiteral("Файл «%1» открыт другой программой").arg(QDir::toNativeSeparators(target)));
 
-    // The download is written to a new file beside the target, which takes the target's
-    // place only once it is complete: a failure leaves an existing file as it was.
-    const QFileInfo info(target);
-    const QString partial = info.absoluteDir().filePath(QStringLiteral(".%1.part").arg(info.fileName()));
-    QFile::remove(partial);
-    Dbf1.setFilePath(partial);
+    // The download is written where it can never cost the operator a file: see NewTableFile.
+    kve::NewTableFile file(target);
+    Dbf1.setFilePath(file.writePath());
     try {
         Dbf1.create();
         flash2qvd01(0);
         Dbf1.close();
+        file.commit();
     } catch (const kve::TableError &e) {
         Dbf1.close();
-        QFile::remove(partial);
         Dbf1.setFilePath(target);
-        // The operator knows the file by the name chosen, not by its temporary one.
-        QString text = e.text();
-        text.replace(QDir::toNativeSeparators(partial), QDir::toNativeSeparators(target));
-        throw kve::TableError(text);
+        throw kve::TableError(file.discardAfter(e.text()));
     } catch (...) {
         Dbf1.close();
-        QFile::remove(partial);
+        file.discard();
         Dbf1.setFilePath(target);
         throw;
-    }
-    const QString failure = kve::replaceFile(partial, target);
-    if (!failure.isEmpty()) {
-        QFile::remove(partial);
-        Dbf1.setFilePath(target);
-        throw kve::TableError(QStringLiteral("Не удалось записать файл «%1»: %2").arg(QDir::toNativeSeparators(target), failure));
     }
     Dbf1.setFilePath(target);
     Dbf1.open();

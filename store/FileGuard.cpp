@@ -5,6 +5,8 @@
 #include <cstring>
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <share.h>
 #include <stdio.h>
 #include <windows.h>
@@ -32,6 +34,27 @@ bool heldByAnotherProcess(const QString &path)
     const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     ::close(fd);
     return held;
+#endif
+}
+
+QString cannotWrite(const QString &path)
+{
+    // Opening for writing asks the system itself (mode bits, owner, ACLs, read-only
+    // volumes) without changing the file.
+#ifdef _WIN32
+    int fd = -1;
+    const errno_t error = _wsopen_s(&fd, reinterpret_cast<const wchar_t *>(path.utf16()), _O_WRONLY | _O_BINARY | _O_NOINHERIT,
+                                    _SH_DENYNO, 0);
+    if (error != 0)
+        return QString::fromLocal8Bit(std::strerror(error));
+    _close(fd);
+    return {};
+#else
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    ::close(fd);
+    return {};
 #endif
 }
 

@@ -10,14 +10,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
 #include <shapefil.h>
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <share.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #else
 #include <fcntl.h>
 #include <sys/file.h>
@@ -41,12 +45,26 @@ SAFile openHook(const char *filename, const char *access)
         return nullptr;   // no code page file: the table's text is always Windows-1251
     const bool create = std::strchr(access, 'w') != nullptr;
 #ifdef _WIN32
-    // Exclusive: no other process may open the file while it is open here.
+    // Exclusive: no other process may open the file while it is open here. As below, the
+    // file is cut only once it is held (and opening an existing hidden file this way works).
     const QString path = QString::fromUtf8(g_realPath);
-    FILE *fp = _wfsopen(reinterpret_cast<const wchar_t *>(path.utf16()), create ? L"wb+" : L"rb+", _SH_DENYRW);
+    int fd = -1;
+    const int flags = _O_RDWR | _O_BINARY | _O_NOINHERIT | (create ? _O_CREAT : 0);
+    const errno_t opened = _wsopen_s(&fd, reinterpret_cast<const wchar_t *>(path.utf16()), flags, _SH_DENYRW, _S_IREAD | _S_IWRITE);
+    if (opened != 0) {
+        g_openErrno = opened;
+        g_lockRefused = opened == EACCES;
+        return nullptr;
+    }
+    if (create && _chsize_s(fd, 0) != 0) {
+        g_openErrno = errno;
+        _close(fd);
+        return nullptr;
+    }
+    FILE *fp = _fdopen(fd, "r+b");
     if (!fp) {
         g_openErrno = errno;
-        g_lockRefused = errno == EACCES;
+        _close(fd);
     }
     return reinterpret_cast<SAFile>(fp);
 #else
@@ -104,6 +122,15 @@ struct PathScope {
 
 DBFHandle handleOf(void *h) { return static_cast<DBFHandle>(h); }
 
+// Every write goes through writeToFile: shapelib must not write anything back at close.
+void closeHandle(void *handle)
+{
+    DBFHandle h = handleOf(handle);
+    h->bUpdated = 0;
+    h->bCurrentRecordModified = 0;
+    DBFClose(h);
+}
+
 QString systemText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 QString damaged(const QString &path, const QString &why)
@@ -118,7 +145,7 @@ MeasurementTable::MeasurementTable(QObject *parent) : QObject(parent) {}
 MeasurementTable::~MeasurementTable()
 {
     if (m_handle)
-        DBFClose(handleOf(m_handle));
+        closeHandle(m_handle);
 }
 
 void MeasurementTable::setFilePath(const QString &path)
@@ -156,10 +183,13 @@ void MeasurementTable::create()
     }
     const QDate today = QDate::currentDate();
     DBFSetLastModifiedDate(h, today.year() - 1900, today.month(), today.day());
+    errno = 0;
     DBFUpdateHeader(h);
-    if (std::fflush(reinterpret_cast<FILE *>(h->fp)) != 0) {
-        const int error = errno;
-        DBFClose(h);
+    FILE *fp = reinterpret_cast<FILE *>(h->fp);
+    // A failed buffered write shows in the stream's error flag even when the flush succeeds.
+    if (std::fflush(fp) != 0 || std::ferror(fp)) {
+        const int error = errno != 0 ? errno : EIO;
+        closeHandle(h);
         throw TableError(QStringLiteral("Не удалось записать файл «%1»: %2").arg(QDir::toNativeSeparators(m_path), systemText(error)));
     }
     DBFClose(h);
@@ -284,15 +314,19 @@ void MeasurementTable::open()
         throw TableError(damaged(m_path, QStringLiteral("файл обрезан")));
     }
 
-    // No index file is ever kept: a flag left by another program is cleared.
-    if (static_cast<unsigned char>(header[28]) != 0) {
-        const char zero = 0;
-        std::fseek(fp, 28, SEEK_SET);
-        std::fwrite(&zero, 1, 1, fp);
-        std::fflush(fp);
-    }
-
     m_handle = h;
+    m_headerLength = h->nHeaderLength;
+    m_fileSize = fileSize;
+    const qint64 dataEnd = m_headerLength + qint64(m_recordCount) * m_recordLength;
+    char after = 0;
+    m_uncountedBytes = fileSize > dataEnd
+                       && (fileSize != dataEnd + 1 || readAt(fileDescriptor(), dataEnd, &after, 1) != 0 || after != '\x1A');
+
+    // No index file is ever kept: a flag left by another program is cleared. Should that
+    // fail, the file stays as it was and the flag is harmless.
+    if (static_cast<unsigned char>(header[28]) != 0)
+        applyPatches(fileDescriptor(), m_fileSize, {FilePatch{28, QByteArray(1, '\0')}});
+
     m_state = State::Browse;
     if (m_tagsPath != m_path) {
         m_tags.clear();
@@ -312,10 +346,12 @@ void MeasurementTable::close()
     m_state = State::Browse;
     m_editBuffer.clear();
     m_editRecord = -1;
-    DBFClose(handleOf(m_handle));
+    closeHandle(m_handle);
     m_handle = nullptr;
     m_records.clear();
     m_recordCount = 0;
+    m_fileSize = 0;
+    m_uncountedBytes = false;
     m_view.clear();
     m_pos = 0;
     m_state = State::Inactive;
@@ -414,27 +450,50 @@ void MeasurementTable::edit()
 
 void MeasurementTable::writeRecord(int record, const QByteArray &raw)
 {
-    DBFHandle h = handleOf(m_handle);
-    QByteArray copy = raw;
-    if (!DBFWriteTuple(h, record, copy.data()))
-        throw TableError(QStringLiteral("Не удалось записать строку в файл «%1»").arg(QDir::toNativeSeparators(m_path)));
-    stampHeader();
+    const bool appending = record >= m_recordCount;
+    if (appending && m_uncountedBytes)
+        throw TableError(QStringLiteral("Строка не записана: в файле «%1» после строк, учтённых в заголовке, есть другие данные "
+                                        "(возможно, запись другой программы прервалась), и новая строка легла бы на них")
+                             .arg(QDir::toNativeSeparators(m_path)));
+    writeToFile({FilePatch{m_headerLength + qint64(record) * m_recordLength, raw}}, appending ? record + 1 : m_recordCount);
 }
 
-// The header (record count, date) and the end-of-file byte are brought up to date after
-// every change, so a crash loses at most the row being edited.
-void MeasurementTable::stampHeader()
+// Writes the patches together with the header (record count, date) and the end-of-file
+// byte, so a crash loses at most the row being edited; a failure leaves the file exactly as
+// it was and is told with the system's reason.
+void MeasurementTable::writeToFile(std::vector<FilePatch> patches, int recordCount)
 {
-    DBFHandle h = handleOf(m_handle);
+    const qint64 dataEnd = m_headerLength + qint64(recordCount) * m_recordLength;
+    if (!m_uncountedBytes && m_fileSize <= dataEnd)
+        patches.push_back(FilePatch{dataEnd, QByteArray(1, '\x1A')});
     const QDate today = QDate::currentDate();
-    DBFSetLastModifiedDate(h, today.year() - 1900, today.month(), today.day());
-    DBFUpdateHeader(h);
-    FILE *fp = reinterpret_cast<FILE *>(h->fp);
-    if (std::ferror(fp) || std::fflush(fp) != 0) {
-        const int error = errno;
-        std::clearerr(fp);
-        throw TableError(QStringLiteral("Не удалось записать файл «%1»: %2").arg(QDir::toNativeSeparators(m_path), systemText(error)));
+    QByteArray header(7, '\0');
+    header[0] = char(today.year() - 1900);
+    header[1] = char(today.month());
+    header[2] = char(today.day());
+    for (int i = 0; i < 4; ++i)
+        header[3 + i] = char((quint32(recordCount) >> (8 * i)) & 0xFF);
+    patches.push_back(FilePatch{1, header});
+
+    const PatchOutcome outcome = applyPatches(fileDescriptor(), m_fileSize, patches);
+    if (outcome.error != 0) {
+        QString text = QStringLiteral("Не удалось записать файл «%1»: %2").arg(QDir::toNativeSeparators(m_path), systemText(outcome.error));
+        if (outcome.restoreError != 0)
+            text += QStringLiteral("; вернуть файл в прежнее состояние не удалось: %1").arg(systemText(outcome.restoreError));
+        throw TableError(text);
     }
+    for (const FilePatch &p : patches)
+        m_fileSize = std::max<qint64>(m_fileSize, p.offset + p.bytes.size());
+}
+
+int MeasurementTable::fileDescriptor() const
+{
+    FILE *fp = reinterpret_cast<FILE *>(handleOf(m_handle)->fp);
+#ifdef _WIN32
+    return _fileno(fp);
+#else
+    return ::fileno(fp);
+#endif
 }
 
 void MeasurementTable::post()
@@ -444,7 +503,13 @@ void MeasurementTable::post()
         const int record = m_recordCount;
         // Back to browsing first: a failed write must not leave a phantom row in edit.
         m_state = State::Browse;
-        writeRecord(record, m_editBuffer);
+        try {
+            writeRecord(record, m_editBuffer);
+        } catch (...) {
+            m_editBuffer.clear();
+            m_editRecord = -1;
+            throw;
+        }
         m_records.append(m_editBuffer);
         ++m_recordCount;
         if (passesFilter(record)) {
@@ -463,13 +528,23 @@ void MeasurementTable::post()
     } else if (m_state == State::Edit) {
         const int record = m_editRecord;
         m_state = State::Browse;
-        writeRecord(record, m_editBuffer);
+        const auto it = std::find(m_view.begin(), m_view.end(), record);
+        const int viewRow = it != m_view.end() ? int(it - m_view.begin()) : -1;
+        try {
+            writeRecord(record, m_editBuffer);
+        } catch (...) {
+            // The row shows what the file holds again.
+            m_editBuffer.clear();
+            m_editRecord = -1;
+            if (viewRow >= 0)
+                emit rowChanged(viewRow);
+            throw;
+        }
         std::memcpy(m_records.data() + qsizetype(record) * m_recordLength, m_editBuffer.constData(), size_t(m_recordLength));
         m_editBuffer.clear();
         m_editRecord = -1;
-        const auto it = std::find(m_view.begin(), m_view.end(), record);
-        if (it != m_view.end())
-            emit rowChanged(int(it - m_view.begin()));
+        if (viewRow >= 0)
+            emit rowChanged(viewRow);
     }
 }
 
@@ -487,10 +562,7 @@ void MeasurementTable::deleteRecord()
     cancel();
     requireRow();
     const int record = m_view[size_t(m_pos)];
-    DBFHandle h = handleOf(m_handle);
-    if (!DBFMarkRecordDeleted(h, record, 1))
-        throw TableError(QStringLiteral("Не удалось удалить строку в файле «%1»").arg(QDir::toNativeSeparators(m_path)));
-    stampHeader();
+    writeToFile({FilePatch{m_headerLength + qint64(record) * m_recordLength, QByteArray(1, '*')}}, m_recordCount);
     m_records[qsizetype(record) * m_recordLength] = '*';
     m_view.erase(m_view.begin() + m_pos);
     if (m_pos > int(m_view.size()))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FilePatch.h"
 #include "Schema.h"
 #include "TableError.h"
 
@@ -16,9 +17,9 @@ namespace kve {
 
 // The one table object over a measurement table file (dBase III, ".db").
 //
-// Rows are read once at open into memory; every post goes straight to the file through
-// shapelib, and the header is brought up to date after it, so the file on disk is whole
-// after every post. The view is the list of live rows that pass the filter, in file order
+// Rows are read once at open into memory; every post goes straight to the file, and the
+// header is brought up to date after it, so the file on disk is whole after every post. A
+// write that fails puts the file back as it was before the post. The view is the list of live rows that pass the filter, in file order
 // or in the order of the active sort tag; the cursor moves over the view.
 //
 // Errors are thrown as TableError with a text for the operator.
@@ -138,7 +139,8 @@ private:
     void rebuildView();
     void sortView();
     void writeRecord(int record, const QByteArray &raw);
-    void stampHeader();
+    void writeToFile(std::vector<FilePatch> patches, int recordCount);
+    int fileDescriptor() const;
     void readHeaderAndFields(const QByteArray &header, qint64 fileSize);
     void emitViewChanged();
     bool passesFilter(int record) const;
@@ -150,6 +152,11 @@ private:
     void *m_handle = nullptr;   // DBFHandle
     std::array<FileField, kFieldCount> m_fields{};
     int m_recordLength = kRecordLength;
+    int m_headerLength = 0;
+    qint64 m_fileSize = 0;      // bytes in the file now
+    // The file holds bytes after the records its header counts, other than one end-of-file
+    // byte (a writer that died before counting its row): nothing may be written over them.
+    bool m_uncountedBytes = false;
     QByteArray m_records;       // all records, raw, deletion flag included
     int m_recordCount = 0;
     std::vector<int> m_view;

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace kve {
+
+// Where a new table is written over a chosen file name, so that a file the operator could
+// not have written is never replaced and an existing file is replaced only by a whole table:
+// - normally a hidden temporary file beside the target, which takes the target's place in
+//   one rename once complete;
+// - when the folder takes no new file but the target itself may be written, the target in
+//   place, with its old bytes kept to put back if writing fails.
+// Temporary files of this naming left by a crash are removed when the next one is made;
+// one another copy of the program still holds is left alone.
+// Failures are thrown as TableError naming the target and the system's reason.
+class NewTableFile {
+public:
+    // Checks the target and makes the temporary file.
+    explicit NewTableFile(const QString &target);
+    // Not committed: as discard().
+    ~NewTableFile();
+    NewTableFile(const NewTableFile &) = delete;
+    NewTableFile &operator=(const NewTableFile &) = delete;
+
+    QString target() const { return m_target; }
+    // The file to create the table in.
+    QString writePath() const { return m_inPlace ? m_target : m_temporary; }
+    bool inPlace() const { return m_inPlace; }
+
+    // The written table becomes the target. Checks again first that the target may still be
+    // written; on failure everything is discarded before the error is thrown.
+    void commit();
+    // Drops the written table: the temporary file goes, or the target gets its old bytes
+    // back. Returns why putting them back failed, or an empty text.
+    QString discard();
+    // An error text about the write path, told about the target, with a failed put-back.
+    QString discardAfter(const QString &error);
+
+    static bool isTemporaryName(const QString &fileName);
+    // Removes the temporary files of this naming in the folder that no process holds.
+    static void removeStale(const QString &folder);
+
+private:
+    QString m_target;
+    QString m_temporary;
+    bool m_inPlace = false;
+    bool m_existed = false;
+    QByteArray m_oldBytes;
+    bool m_done = false;
+};
+
+} // namespace kve
