@@ -20,9 +20,10 @@ bool calculateFrostHeave(MeasurementTable &table, int series, const QString &cho
     SeriesViewRestorer restorer(table, series);
 
     // Only a whole number goes into the filter: typed text never becomes part of an expression.
+    // Only an empty text means "the last row"; blanks alone are not a number.
     const QString chosen = choice.trimmed();
     std::optional<int> number;
-    if (!chosen.isEmpty()) {
+    if (!choice.isEmpty()) {
         number = parseMeasurementChoice(chosen);
         if (!number)
             throw AnalysisError(QStringLiteral("\"%1\" не является номером измерения.").arg(choice));

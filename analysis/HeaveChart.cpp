@@ -18,18 +18,33 @@ QString heaveChartTitle(const QString &mode, const QString &p2, const QString &e
         + QStringLiteral(" Серийный №") + p2 + QStringLiteral("  Модуль №") + enCh;
 }
 
-std::optional<QDateTime> readMeasurementTime(const QString &date, const QString &time)
+std::optional<QDateTime> readWallClock(const QString &date, const QString &time)
 {
-    const QString text = date.trimmed() + QLatin1Char(' ') + time.trimmed();
     // The files hold dd.mm.yyyy and hh:mm:ss; one-digit parts and a missing second are
     // read as well, as the system's short date and time would be.
-    static const char *const formats[] = {"d.M.yyyy H:m:s", "d.M.yyyy H:m"};
+    const QDate day = QDate::fromString(date.trimmed(), QStringLiteral("d.M.yyyy"));
+    if (!day.isValid())
+        return std::nullopt;
+    static const char *const formats[] = {"H:m:s", "H:m"};
     for (const char *format : formats) {
-        const QDateTime value = QDateTime::fromString(text, QLatin1String(format));
-        if (value.isValid())
-            return value;
+        const QTime clock = QTime::fromString(time.trimmed(), QLatin1String(format));
+        // The instrument's wall clock, not a local time: every stored reading exists, also
+        // one in the hour a summer-time change skips.
+        if (clock.isValid())
+            return QDateTime(day, clock, Qt::UTC);
     }
     return std::nullopt;
+}
+
+std::optional<QDateTime> readMeasurementTime(const QString &date, const QString &time)
+{
+    const std::optional<QDateTime> clock = readWallClock(date, time);
+    if (!clock)
+        return std::nullopt;
+    const QDateTime local(clock->date(), clock->time());
+    if (!local.isValid() || local.time() != clock->time())
+        return std::nullopt;
+    return local;
 }
 
 std::optional<double> desiredHeaveStep(double minY, double maxY)
@@ -94,7 +109,7 @@ HeaveChartData readHeaveChart(MeasurementTable &table, int series, const QString
     for (int i = 0; i < count && !table.eof(); ++i) {
         const QString date = table.fieldText(QStringLiteral("DATE"));
         const QString time = table.fieldText(QStringLiteral("TIME"));
-        const std::optional<QDateTime> x = readMeasurementTime(date, time);
+        const std::optional<QDateTime> x = readWallClock(date, time);
         if (!x)
             throw AnalysisError(notADateTimeText(date + QLatin1Char(' ') + time));
         const QString p1 = table.fieldText(QStringLiteral("P_1"));

@@ -12,7 +12,7 @@ class MeasurementTable;
 
 // Frost heave Hf of one series against the date-time of its measurements.
 struct HeavePoint {
-    QDateTime time;
+    QDateTime time;   // the wall clock, in UTC
     double hf = 0;
 };
 
@@ -32,7 +32,12 @@ HeaveChartData readHeaveChart(MeasurementTable &table, int series, const QString
 // "ЦЫН-ЗР7.01/" MODE " "ZIZEZ" " " Серийный №" P_2 "  Модуль №" EN_CH.
 QString heaveChartTitle(const QString &mode, const QString &p2, const QString &enCh);
 
-// DATE + " " + TIME as a date-time (dd.mm.yyyy hh:mm:ss); no value when it cannot be read.
+// DATE and TIME (dd.mm.yyyy, hh:mm:ss) as the instrument's wall clock: a UTC date-time with
+// those fields, which exists for every reading (no time-zone conversion, no summer-time gap).
+// No value when they cannot be read.
+std::optional<QDateTime> readWallClock(const QString &date, const QString &time);
+
+// The same reading as a local date-time; no value also when the local clock skips it.
 std::optional<QDateTime> readMeasurementTime(const QString &date, const QString &time);
 
 // The desired label step of the Hf axis: 0.2 mm once the values spread over 1 mm or more;

@@ -3,6 +3,7 @@
 #include "AnalysisError.h"
 #include "ErrorBox.h"
 #include "HeaveChart.h"
+#include "WallClockAxis.h"
 #include "param_graf.h"
 #include "store/MeasurementTable.h"
 #include "store/TableError.h"
@@ -10,10 +11,11 @@
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
-#include <QDateTimeAxis>
+#include <QFontMetricsF>
 #include <QGraphicsSimpleTextItem>
 #include <QHBoxLayout>
 #include <QImage>
+#include <QLocale>
 #include <QLineSeries>
 #include <QPainter>
 #include <QPrinter>
@@ -29,7 +31,8 @@ namespace {
 
 const QString kTimeFormat = QStringLiteral("hh:mm:ss<br>dd.MM.yy");
 constexpr int kMarkerSize = 7;
-constexpr int kLabelPixelsPerStep = 18;   // room one value label needs on the left axis
+// Room above and below a value label on the left axis; with less the chart draws "...".
+constexpr int kLabelPadding = 12;
 
 QImage redRectangleMarker()
 {
@@ -72,12 +75,13 @@ TForm3::TForm3(kve::MeasurementTable &table, std::function<QString()> chartChoic
     Series1->setMarkerSize(kMarkerSize);
     Chart1->addSeries(Series1);
 
-    m_bottomAxis = new QDateTimeAxis;
+    m_bottomAxis = new WallClockAxis;
     m_bottomAxis->setTitleText(QStringLiteral("t, мин"));
     m_bottomAxis->setFormat(kTimeFormat);
     m_leftAxis = new QValueAxis;
     m_leftAxis->setMinorTickCount(0);
-    m_leftAxis->setLabelFormat(QStringLiteral("%g"));
+    // A precision is needed: localized labels take only "%.<n><type>".
+    m_leftAxis->setLabelFormat(QStringLiteral("%.6g"));
     m_leftAxis->setTitleText(QStringLiteral("Hf,мм"));
     Chart1->addAxis(m_bottomAxis, Qt::AlignBottom);
     Chart1->addAxis(m_leftAxis, Qt::AlignLeft);
@@ -87,6 +91,9 @@ TForm3::TForm3(kve::MeasurementTable &table, std::function<QString()> chartChoic
     // The title line stands at the right; QChart centres its own title.
     m_title = new QGraphicsSimpleTextItem(Chart1);
     connect(Chart1, &QChart::geometryChanged, this, &TForm3::placeTitle);
+    // The label step follows the plot area as laid out, not the window's size before it.
+    connect(Chart1, &QChart::plotAreaChanged, this, &TForm3::fitLabelStep);
+    Chart1->setLocalizeNumbers(true);
 
     Chart1View = new QChartView(Chart1, this);
     Chart1View->setObjectName(QStringLiteral("Chart1"));
@@ -163,7 +170,6 @@ void TForm3::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
     placeTitle();
-    fitLabelStep();
 }
 
 bool TForm3::FormShow()
@@ -171,6 +177,7 @@ bool TForm3::FormShow()
     Chart1View->setVisible(false);
     Series1->clear();
     m_bottomAxis->setFormat(kTimeFormat);
+    applyNumberLocale();
     const int series = m_activeSeries ? m_activeSeries() : 1;
     try {
         const kve::HeaveChartData data = kve::readHeaveChart(m_table, series, m_chartChoice());
@@ -190,7 +197,7 @@ void TForm3::fill(const kve::HeaveChartData &data)
     QList<QPointF> points;
     points.reserve(static_cast<qsizetype>(data.points.size()));
     for (const kve::HeavePoint &point : data.points)
-        points.append(QPointF(static_cast<qreal>(point.time.toMSecsSinceEpoch()), point.hf));
+        points.append(QPointF(WallClockAxis::valueOf(point.time), point.hf));
     Series1->replace(points);
     if (!points.isEmpty()) {
         Chart1View->setVisible(true);
@@ -217,7 +224,7 @@ void TForm3::applyAxes(const kve::HeaveChartData &data)
     }
 
     if (data.points.empty()) {
-        const QDateTime now = QDateTime::currentDateTime();
+        const QDateTime now = QDateTime::currentDateTimeUtc();
         m_bottomAxis->setRange(now.addSecs(-60), now.addSecs(60));
         return;
     }
@@ -235,15 +242,28 @@ void TForm3::fitLabelStep()
 {
     if (!m_desiredStep)
         return;
-    // Before the window is laid out the plot area is not known yet; the window's height is.
+    // Before the chart is laid out its plot area is not known yet; the window's height is.
     const int plotHeight = Chart1->plotArea().height() > 0 && Chart1View->isVisible()
         ? static_cast<int>(Chart1->plotArea().height())
         : height() - 140;
     const double low = m_leftAxis->min();
     const double high = m_leftAxis->max();
-    const double step = kve::fittedStep(*m_desiredStep, low, high, qMax(2, plotHeight / kLabelPixelsPerStep));
-    m_leftAxis->setTickAnchor(std::floor(low / step) * step);
+    const int perLabel = int(std::ceil(QFontMetricsF(m_leftAxis->labelsFont()).height())) + kLabelPadding;
+    const double step = kve::fittedStep(*m_desiredStep, low, high, qMax(2, plotHeight / perLabel));
+    const double anchor = std::floor(low / step) * step;
+    // Setting the same values again would lay the chart out again, and call here again.
+    if (m_leftAxis->tickInterval() == step && m_leftAxis->tickAnchor() == anchor)
+        return;
+    m_leftAxis->setTickAnchor(anchor);
     m_leftAxis->setTickInterval(step);
+}
+
+// Axis numbers follow the system's decimal separator, like the number texts of the title.
+void TForm3::applyNumberLocale()
+{
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+    Chart1->setLocale(locale);
 }
 
 void TForm3::placeTitle()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WallClockAxis.h"
+
 #include <QDialog>
 #include <functional>
 #include <memory>
@@ -14,7 +16,6 @@ class TForm4;
 QT_BEGIN_NAMESPACE
 class QChart;
 class QChartView;
-class QDateTimeAxis;
 class QLineSeries;
 class QValueAxis;
 QT_END_NAMESPACE
@@ -43,7 +44,7 @@ public:
     QChart *chart() const { return Chart1; }
     QLineSeries *lineSeries() const { return Series1; }
     QValueAxis *leftAxis() const { return m_leftAxis; }
-    QDateTimeAxis *bottomAxis() const { return m_bottomAxis; }
+    WallClockAxis *bottomAxis() const { return m_bottomAxis; }
     QCheckBox *pointsBox() const { return CheckBox1; }
     QPushButton *printButton() const { return Button1; }
     QString titleText() const;
@@ -71,6 +72,7 @@ private:
     void applyAxes(const kve::HeaveChartData &data);
     void placeTitle();
     void fitLabelStep();
+    void applyNumberLocale();
 
     kve::MeasurementTable &m_table;
     std::function<QString()> m_chartChoice;
@@ -79,7 +81,7 @@ private:
     QChart *Chart1;
     QLineSeries *Series1;
     QValueAxis *m_leftAxis;
-    QDateTimeAxis *m_bottomAxis;
+    WallClockAxis *m_bottomAxis;
     QGraphicsSimpleTextItem *m_title;
     QCheckBox *CheckBox1;
     QPushButton *Button1;

@@ -158,6 +158,8 @@ HelpWindow *showHelpContents(QWidget *parent, const QStringList &dirs)
         window->setAttribute(Qt::WA_DeleteOnClose, false);
     }
     window->showContents(dirs);
+    // A minimised window comes back as it was; one behind others comes to the front.
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
     window->raise();
     window->activateWindow();

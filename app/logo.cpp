@@ -73,6 +73,10 @@ void TForm5::paintEvent(QPaintEvent *)
     p.drawPixmap(0, 0, m_picture);
 }
 
+void TForm5::reject()
+{
+}
+
 void TForm5::Timer1Timer()
 {
     accept();

@@ -12,6 +12,10 @@ public:
 
     QTimer *timer() const { return Timer1; }
 
+public slots:
+    // Esc and the close command do not end the splash: only its timer does.
+    void reject() override;
+
 protected:
     void showEvent(QShowEvent *event) override;
     void paintEvent(QPaintEvent *event) override;

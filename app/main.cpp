@@ -1,8 +1,10 @@
 #include "main.h"
 
+#include "ColourDialog.h"
 #include "HelpWindow.h"
 #include "Icons.h"
 #include "KveApplication.h"
+#include "SeriesPageControl.h"
 #include "about.h"
 
 #include "analysis/graf.h"
@@ -65,7 +67,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     buildPages();
     OpenDialog1 = makeFileDialog(this, QStringLiteral("OpenDialog1"), QFileDialog::AcceptOpen, QStringLiteral("Базы данных (*.db)"));
     SaveDialog1 = makeFileDialog(this, QStringLiteral("SaveDialog1"), QFileDialog::AcceptSave, QStringLiteral("Файлы данных (*.db)"));
-    ColorDialog1 = new QColorDialog(Qt::black, this);
+    ColorDialog1 = new kve::ColourDialog(this);
     ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
     ColorDialog1->setOption(QColorDialog::DontUseNativeDialog, true);
     for (auto &report : m_reports)
@@ -146,6 +148,8 @@ void TForm1::buildMenus()
     ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar1->setMovable(false);
+    // The toolbar cannot be hidden: a right-click on it or on the menu bar offers no menu.
+    ToolBar1->toggleViewAction()->setVisible(false);
     ToolBar1->setFixedHeight(29);
     ToolBar1->setIconSize(QSize(16, 16));
     ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
@@ -190,7 +194,7 @@ void TForm1::buildPages()
     central->setAutoFillBackground(true);
     auto *layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
-    PageControl1 = new QTabWidget(central);
+    PageControl1 = new kve::SeriesPageControl(central);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setAccessibleName(QStringLiteral("Серии"));
     layout->addWidget(PageControl1);

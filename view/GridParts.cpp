@@ -1,10 +1,11 @@
 #include "GridParts.h"
 
+#include "TitleLines.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyleOptionHeader>
-#include <QTextLayout>
 
 namespace kve {
 
@@ -83,21 +84,7 @@ void GridHeader::drawTitle(QPainter *painter, const QRect &rect, const QString &
     if (rect.width() <= 0)
         return;
     const QFontMetrics metrics(font());
-    QStringList lines;
-    QTextLayout layout(title, font());
-    layout.beginLayout();
-    for (;;) {
-        QTextLine line = layout.createLine();
-        if (!line.isValid())
-            break;
-        line.setLineWidth(rect.width());
-        if (lines.size() == 1) {
-            lines << metrics.elidedText(title.mid(line.textStart()), Qt::ElideRight, rect.width());
-            break;
-        }
-        lines << title.mid(line.textStart(), line.textLength()).trimmed();
-    }
-    layout.endLayout();
+    const QStringList lines = titleLines(title, font(), rect.width());
     const int height = int(lines.size()) * metrics.lineSpacing();
     int y = rect.top() + (rect.height() - height) / 2;
     painter->save();
