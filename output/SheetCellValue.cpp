@@ -122,16 +122,16 @@ int SheetTextFit::columnPixels(double characters)
 
 const QFontMetricsF &SheetTextFit::metrics(const CellFont &font) const
 {
-    const QString key = QStringLiteral("%1|%2|%3|%4").arg(font.family).arg(font.points).arg(font.bold).arg(font.italic);
-    auto it = m_metrics.find(key);
-    if (it == m_metrics.end()) {
-        QFont f(font.family);
-        f.setPointSizeF(font.points);
-        f.setBold(font.bold);
-        f.setItalic(font.italic);
-        it = m_metrics.emplace(key, QFontMetricsF(f, &m_device)).first;
-    }
-    return it->second;
+    for (const auto &[known, m] : m_metrics)
+        if (known.family == font.family && known.points == font.points && known.bold == font.bold
+            && known.italic == font.italic)
+            return m;
+    QFont f(font.family);
+    f.setPointSizeF(font.points);
+    f.setBold(font.bold);
+    f.setItalic(font.italic);
+    m_metrics.emplace_back(font, QFontMetricsF(f, &m_device));
+    return m_metrics.back().second;
 }
 
 double SheetTextFit::textPixels(const QString &text, const CellFont &font) const
@@ -139,7 +139,7 @@ double SheetTextFit::textPixels(const QString &text, const CellFont &font) const
     return metrics(font).horizontalAdvance(text);
 }
 
-bool SheetTextFit::fits(const QString &text, const CellFont &font, const std::vector<double> &columnCharacters) const
+bool SheetTextFit::fits(const QString &text, const CellFont &font, std::span<const double> columnCharacters) const
 {
     int block = 0;
     for (double c : columnCharacters)

@@ -5,7 +5,8 @@
 #include <QFontMetricsF>
 #include <QImage>
 #include <QString>
-#include <map>
+#include <span>
+#include <utility>
 #include <vector>
 
 namespace kve::report {
@@ -36,13 +37,13 @@ public:
     double textPixels(const QString &text, const CellFont &font) const;
     // True when `text` in the font fits a block of those columns without "###": the
     // spreadsheet shows a number or a date that does not fit as "###".
-    bool fits(const QString &text, const CellFont &font, const std::vector<double> &columnCharacters) const;
+    bool fits(const QString &text, const CellFont &font, std::span<const double> columnCharacters) const;
 
 private:
     const QFontMetricsF &metrics(const CellFont &font) const;
 
     QImage m_device;   // measures at the spreadsheet's 96 dots per inch, whatever the screen's
-    mutable std::map<QString, QFontMetricsF> m_metrics;   // by font, made once per font
+    mutable std::vector<std::pair<CellFont, QFontMetricsF>> m_metrics;   // made once per font
 };
 
 } // namespace kve::report

@@ -192,7 +192,7 @@ xls::Workbook buildWorkbook(const PreparedReport &report, const ExportProgress &
             value = SheetCellValue::of(text);
             if (value.kind != SheetCellValue::Kind::Text
                 && !fit.fits(text.trimmed(), cell.font,
-                             std::vector<double>(columnCharacters.begin() + c0, columnCharacters.begin() + c1 + 1)))
+                             std::span<const double>(columnCharacters).subspan(std::size_t(c0), std::size_t(c1 - c0 + 1))))
                 value = {};
         }
         f.numberFormat = value.format;
