@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QPageSetupDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -143,6 +144,50 @@ private slots:
         const QString pdf = QDir::current().filePath(QStringLiteral("копии.PDF"));
         QVERIFY2(QFile::exists(pdf), qPrintable(filesHere().join(u',')));
         QCOMPARE(footers(kvetest::pdfPageTexts(pdf)), QStringLiteral("1/4 3/4 1/4 3/4"));
+    }
+
+    // Portrait chosen in "Свойства..." for the file: each sheet still holds the whole page.
+    void portraitFileKeepsTheWholePage()
+    {
+        kvetest::showSeries(table, 2);
+        table.first();
+        report.fillTitleCells(QStringLiteral("x"), table, 2);
+        report.prepare(table);
+        bool portraitChosen = false;
+        whenShown<ReportPrintDialog>([&](ReportPrintDialog *d) {
+            whenShown<QPageSetupDialog>([&](QPageSetupDialog *setup) {
+                if (auto *portrait = setup->findChild<QRadioButton *>(QStringLiteral("portrait"))) {
+                    portrait->click();
+                    portraitChosen = portrait->isChecked();
+                }
+                setup->accept();
+            });
+            d->findChild<QPushButton *>(QStringLiteral("setup"))->click();
+            whenShown<QFileDialog>([](QFileDialog *f) {
+                auto *edit = f->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                if (!edit)
+                    return f->reject();
+                edit->setText(QStringLiteral("книжная"));
+                QTest::keyClick(edit, Qt::Key_Return);
+            }, d);
+            d->findChild<QPushButton *>(QStringLiteral("print"))->click();
+        });
+        printPrepared(nullptr, report.prepared(), -1, QStringLiteral("job"));
+        QVERIFY(portraitChosen);
+        const QString pdf = QDir::current().filePath(QStringLiteral("книжная.pdf"));
+        QVERIFY2(QFile::exists(pdf), qPrintable(filesHere().join(u',')));
+        const QString info = kvetest::runTool(QStringLiteral("pdfinfo"), {pdf});
+        static const QRegularExpression size(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts"));
+        const auto m = size.match(info);
+        QVERIFY2(m.hasMatch(), qPrintable(info));
+        const double width = m.captured(1).toDouble(), height = m.captured(2).toDouble();
+        QVERIFY2(width < height, qPrintable(info));
+        // The footer, at the report page's right edge, lies on the sheet.
+        const QString words = kvetest::runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+        static const QRegularExpression footer(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"[\\d.]+\" xMax=\"([\\d.]+)\" yMax=\"[\\d.]+\">Стр\\.</word>"));
+        const auto f = footer.match(words);
+        QVERIFY2(f.hasMatch(), qPrintable(words));
+        QVERIFY2(f.captured(2).toDouble() <= width, qPrintable(f.captured(0)));
     }
 
     void cancelledSaveDialogWritesNothing()
