@@ -166,8 +166,11 @@ PreparedReport prepareReport(const ReportTemplate &t, kve::MeasurementTable &tab
                                                      : formatReportValue(table.fieldText(part.field), c.format);
                 }
             }
-            text.replace(QLatin1String("[PAGE#]"), pageNo);
-            text.replace(QLatin1String("[TOTALPAGES]"), total);
+            // Page numbers belong to the footer's own text: data and titles print as typed.
+            if (p.band->kind == BandKind::PageFooter) {
+                text.replace(QLatin1String("[PAGE#]"), pageNo);
+                text.replace(QLatin1String("[TOTALPAGES]"), total);
+            }
             out.text = text;
             page.cells.push_back(std::move(out));
         }

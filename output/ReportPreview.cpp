@@ -7,7 +7,6 @@
 #include <QAction>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -82,7 +81,7 @@ void previewSeries(QWidget *parent, SeriesReport &report, kve::MeasurementTable 
 void printSeries(QWidget *parent, SeriesReport &report, kve::MeasurementTable &table, const QString &mainCaption,
                  int series)
 {
-    if (!table.isOpen() || QPrinterInfo::availablePrinters().isEmpty())
+    if (!table.isOpen())
         return;
     report.fillTitleCells(mainCaption, table, series);
     report.prepare(table);

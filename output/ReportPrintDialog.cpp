@@ -1,11 +1,14 @@
 #include "ReportPrintDialog.h"
 
+#include "FileNameExtension.h"
 #include "ReportPrinting.h"
 #include "ReportRenderer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -61,6 +64,9 @@ ReportPrintDialog::ReportPrintDialog(const kve::report::PreparedReport &report, 
                                   : QStringLiteral("%1 (%2)").arg(p.printerName(), p.description());
         m_printers->addItem(shown, p.printerName());
     }
+    // This platform's print-to-file, as Windows always has its PDF printer; no printer
+    // name of its own.
+    m_printers->addItem(QStringLiteral("PDF-файл"), QString());
     m_setup = named(new QPushButton(QStringLiteral("Свойства...")), QStringLiteral("setup"));
     m_setup->setAccessibleName(m_setup->text());
     auto *printerBox = new QGroupBox(QStringLiteral("Принтер"));
@@ -132,7 +138,7 @@ ReportPrintDialog::ReportPrintDialog(const kve::report::PreparedReport &report, 
         QPageSetupDialog setup(&m_printer, this);
         setup.exec();
     });
-    m_setup->setEnabled(!printers.isEmpty());
+    // The default printer; without printers the PDF file, the only entry.
     m_printers->setCurrentIndex(selected);
     choosePrinter(m_printers->currentIndex());
 }
@@ -141,8 +147,19 @@ void ReportPrintDialog::choosePrinter(int index)
 {
     if (index < 0)
         return;
-    m_printer.setPrinterName(m_printers->itemData(index).toString());
+    const QString name = m_printers->itemData(index).toString();
+    if (name.isEmpty()) {
+        m_printer.setOutputFormat(QPrinter::PdfFormat);
+    } else {
+        m_printer.setOutputFormat(QPrinter::NativeFormat);
+        m_printer.setPrinterName(name);
+    }
     setUpChosenPrinter();
+}
+
+bool ReportPrintDialog::printsToFile() const
+{
+    return m_printers->currentIndex() >= 0 && m_printers->currentData().toString().isEmpty();
 }
 
 void ReportPrintDialog::setUpChosenPrinter() { kve::report::setUpPrinter(m_printer, m_report); }
@@ -173,13 +190,34 @@ void ReportPrintDialog::accept()
     QDialog::accept();
 }
 
+QString askPdfFileName(QWidget *parent)
+{
+    QFileDialog dialog(parent, QStringLiteral("PDF-файл"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("PDF-файл (*.pdf)"));
+    dialog.setDefaultSuffix(QString());   // added below, unless the name ends in it already
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.selectFile(QString());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    const QString chosen = dialog.selectedFiles().constFirst();
+    if (QFileInfo(chosen).fileName().isEmpty() || QFileInfo(chosen).isDir())
+        return {};
+    return kve::report::withExtension(chosen, QStringLiteral(".pdf"));
+}
+
 void printPrepared(QWidget *parent, const kve::report::PreparedReport &report, int currentPage, const QString &docName)
 {
-    if (QPrinterInfo::availablePrinters().isEmpty())
-        return;
     ReportPrintDialog dialog(report, currentPage, parent);
     if (dialog.exec() != QDialog::Accepted)
         return;
+    if (dialog.printsToFile()) {
+        const QString path = askPdfFileName(parent);
+        if (path.isEmpty())
+            return;
+        dialog.printer().setOutputFileName(path);
+    }
     dialog.printer().setDocName(docName.isEmpty() ? QStringLiteral("KVE") : docName);
     QString error;
     if (!kve::report::printReport(dialog.printer(), report, dialog.choice(), &error))

@@ -21,11 +21,14 @@ class ReportPrintDialog : public QDialog {
     Q_OBJECT
 public:
     // `currentPage` is 0-based; -1 when there is no preview, which makes "current page"
-    // unavailable. Needs at least one installed printer.
+    // unavailable. The printers are the installed ones, then "PDF-файл"; the default
+    // printer is chosen, or "PDF-файл" when there is no printer.
     ReportPrintDialog(const kve::report::PreparedReport &report, int currentPage, QWidget *parent = nullptr);
 
     // The chosen printer, set up for the report's page.
     QPrinter &printer() { return m_printer; }
+    // "PDF-файл" is chosen: the pages go to a file whose name is still to be asked.
+    bool printsToFile() const;
     kve::report::PrintChoice choice() const;
 
     void accept() override;
@@ -48,7 +51,7 @@ private:
 };
 
 // Shows the print dialog for the prepared pages and prints what it chose as one job
-// named `docName` (what the print queue shows). Nothing happens, and nothing is shown,
-// when no printer is installed.
+// named `docName` (what the print queue shows). For "PDF-файл" a save dialog asks for the
+// file first; cancelling either dialog prints nothing.
 void printPrepared(QWidget *parent, const kve::report::PreparedReport &report, int currentPage = -1,
                    const QString &docName = QString());

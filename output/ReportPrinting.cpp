@@ -19,7 +19,9 @@ bool printReport(QPrinter &printer, const PreparedReport &report, const PrintCho
     printer.setPageRanges(QPageRanges());
     if (!paintReport(printer, report, *order)) {
         if (error)
-            *error = QStringLiteral("Не удалось начать печать на принтере \"%1\".").arg(printer.printerName());
+            *error = printer.outputFormat() == QPrinter::PdfFormat
+                         ? QStringLiteral("Не удалось записать файл \"%1\".").arg(printer.outputFileName())
+                         : QStringLiteral("Не удалось начать печать на принтере \"%1\".").arg(printer.printerName());
         return false;
     }
     return true;

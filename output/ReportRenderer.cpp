@@ -6,6 +6,7 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QTextOption>
+#include <algorithm>
 
 namespace kve::report {
 
@@ -90,6 +91,16 @@ void paintPage(QPainter &painter, const PreparedReport &report, int page, double
     painter.restore();
 }
 
+double fitScale(const PreparedReport &report, const QSizeF &paper, double dpi)
+{
+    const double width = report.pageWidth * dpi / kUnitsPerInch;
+    const double height = report.pageHeight * dpi / kUnitsPerInch;
+    // Within a dot counts as fitting: whole dots of the paper's size are rounded.
+    if (width <= 0 || height <= 0 || (width <= paper.width() + 1 && height <= paper.height() + 1))
+        return 1;
+    return std::min({1.0, paper.width() / width, paper.height() / height});
+}
+
 bool paintReport(QPagedPaintDevice &device, const PreparedReport &report, const std::vector<int> &pages)
 {
     std::vector<int> list = pages;
@@ -100,9 +111,11 @@ bool paintReport(QPagedPaintDevice &device, const PreparedReport &report, const 
     if (!painter.begin(&device))
         return false;
     // A printer may keep an unprintable margin: measure from the paper's corner.
-    const QRect paper = device.pageLayout().fullRectPixels(device.logicalDpiX());
-    const QRect paint = device.pageLayout().paintRectPixels(device.logicalDpiX());
+    const int dpi = device.logicalDpiX();
+    const QRect paper = device.pageLayout().fullRectPixels(dpi);
+    const QRect paint = device.pageLayout().paintRectPixels(dpi);
     const QPoint shift = paper.topLeft() - paint.topLeft();
+    const double scale = fitScale(report, paper.size(), dpi);
     bool first = true;
     for (int page : list) {
         if (page < 0 || page >= report.pageCount())
@@ -112,7 +125,8 @@ bool paintReport(QPagedPaintDevice &device, const PreparedReport &report, const 
         first = false;
         painter.save();
         painter.translate(shift);
-        paintPage(painter, report, page, device.logicalDpiX());
+        painter.scale(scale, scale);
+        paintPage(painter, report, page, dpi);
         painter.restore();
     }
     return painter.end();

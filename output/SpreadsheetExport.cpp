@@ -1,6 +1,8 @@
 #include "SpreadsheetExport.h"
 
+#include "FileNameExtension.h"
 #include "SeriesReport.h"
+#include "SheetCellValue.h"
 #include "store/MeasurementTable.h"
 #include "store/NumberText.h"
 
@@ -77,12 +79,7 @@ bool needsTextFormat(const QString &text)
     return kve::parseNumber(t).has_value();
 }
 
-QString withDefaultExtension(const QString &fileName)
-{
-    if (fileName.isEmpty() || !QFileInfo(fileName).suffix().isEmpty())
-        return fileName;
-    return fileName + QStringLiteral(".xls");
-}
+QString withDefaultExtension(const QString &fileName) { return withExtension(fileName, QStringLiteral(".xls")); }
 
 xls::Workbook buildWorkbook(const PreparedReport &report, const ExportProgress &progress)
 {
@@ -121,8 +118,12 @@ xls::Workbook buildWorkbook(const PreparedReport &report, const ExportProgress &
     setup.topInches = report.marginTop / kUnitsPerInch;
     setup.bottomInches = report.marginBottom / kUnitsPerInch;
 
-    for (int c = 0; c < columns; ++c)
-        sheet.setColumnWidth(c, double(colEdges[std::size_t(c + 1)] - colEdges[std::size_t(c)]) / 1000 * 0.125);
+    std::vector<double> columnCharacters(std::size_t(columns), 0.0);
+    for (int c = 0; c < columns; ++c) {
+        columnCharacters[std::size_t(c)] = double(colEdges[std::size_t(c + 1)] - colEdges[std::size_t(c)]) / 1000 * 0.125;
+        sheet.setColumnWidth(c, columnCharacters[std::size_t(c)]);
+    }
+    const SheetTextFit fit;
     for (int r = 0; r < rows; ++r)
         sheet.setRowHeight(r, double(rowEdges[std::size_t(r + 1)] - rowEdges[std::size_t(r)]) / 1000 / 1.3);
     // Each report page after the first starts a printed page.
@@ -185,6 +186,16 @@ xls::Workbook buildWorkbook(const PreparedReport &report, const ExportProgress &
         f.fill = cell.fill;
         const QString text = cleanedCellText(cell.text);
         f.textFormat = needsTextFormat(text);
+        // What the spreadsheet would hold for the text, unless it would show "###" there.
+        SheetCellValue value;
+        if (!f.textFormat && !cell.vertical) {
+            value = SheetCellValue::of(text);
+            if (value.kind != SheetCellValue::Kind::Text
+                && !fit.fits(text.trimmed(), cell.font,
+                             std::span<const double>(columnCharacters).subspan(std::size_t(c0), std::size_t(c1 - c0 + 1))))
+                value = {};
+        }
+        f.numberFormat = value.format;
 
         for (int r = r0; r <= r1; ++r)
             for (int c = c0; c <= c1; ++c) {
@@ -194,6 +205,8 @@ xls::Workbook buildWorkbook(const PreparedReport &report, const ExportProgress &
             }
         if (text.isEmpty())
             sheet.setBlank(r0, c0, f);
+        else if (value.kind != SheetCellValue::Kind::Text)
+            sheet.setNumber(r0, c0, value.value, f);
         else
             sheet.setText(r0, c0, text, f);
         if (r1 > r0 || c1 > c0)

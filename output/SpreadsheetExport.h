@@ -30,7 +30,7 @@ QString cleanedCellText(const QString &text);
 // A text with a dot that reads as a number once its first dot becomes a comma keeps the
 // text format, so that the spreadsheet does not take it for a number.
 bool needsTextFormat(const QString &text);
-// The chosen name with ".xls" added when it has no extension.
+// The chosen name ending in ".xls": added unless the name ends in it already.
 QString withDefaultExtension(const QString &fileName);
 
 } // namespace kve::report

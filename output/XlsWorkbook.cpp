@@ -24,13 +24,21 @@ void Sheet::checkPosition(int row, int column) const
 void Sheet::setText(int row, int column, const QString &text, const CellFormat &format)
 {
     checkPosition(row, column);
-    m_cells[{row, column}] = Cell{text, format};
+    m_cells[{row, column}] = Cell{text, std::nullopt, format};
+}
+
+void Sheet::setNumber(int row, int column, double value, const CellFormat &format)
+{
+    checkPosition(row, column);
+    if (!std::isfinite(value))
+        throw XlsError(QStringLiteral("Ячейка (%1, %2): не число.").arg(row + 1).arg(column + 1));
+    m_cells[{row, column}] = Cell{std::nullopt, value, format};
 }
 
 void Sheet::setBlank(int row, int column, const CellFormat &format)
 {
     checkPosition(row, column);
-    m_cells[{row, column}] = Cell{std::nullopt, format};
+    m_cells[{row, column}] = Cell{std::nullopt, std::nullopt, format};
 }
 
 void Sheet::merge(int firstRow, int firstColumn, int lastRow, int lastColumn)
@@ -87,11 +95,18 @@ namespace {
 constexpr unsigned kBof = 0x0809, kEof = 0x000A;
 constexpr int kStyleXfCount = 16;
 constexpr int kDefaultFontCount = 4;   // font index 4 does not exist in BIFF
+constexpr int kDefaultCellXf = 15;     // the format of cells and columns that have none of their own
+constexpr int kFirstCustomFormat = 164;
+constexpr unsigned kTextFormat = 49;   // built-in "@"
+// The default column width (DEFCOLWIDTH 8) as a COLINFO width: 8 digits of Arial 10 plus
+// the cell's padding, in 1/256 of a digit.
+constexpr unsigned kDefaultColumnWidth = 2340;
 
 // Fonts and cell formats of the whole workbook, each stored once.
 struct FormatTables {
     std::vector<Font> fonts;
     std::vector<CellFormat> formats;
+    QStringList numberFormats;   // custom codes, index kFirstCustomFormat onwards
 
     int fontIndex(const Font &f)
     {
@@ -108,8 +123,18 @@ struct FormatTables {
         if (it == formats.end()) {
             formats.push_back(f);
             fontIndex(f.font);
+            if (!f.textFormat && !f.numberFormat.isEmpty() && !numberFormats.contains(f.numberFormat))
+                numberFormats.append(f.numberFormat);
         }
         return kStyleXfCount + i;
+    }
+    unsigned numberFormatIndex(const CellFormat &f) const
+    {
+        if (f.textFormat)
+            return kTextFormat;
+        if (f.numberFormat.isEmpty())
+            return 0;
+        return unsigned(kFirstCustomFormat + numberFormats.indexOf(f.numberFormat));
     }
 };
 
@@ -141,14 +166,14 @@ RecordBody fontRecord(const Font &f)
 RecordBody styleXf(int index)
 {
     RecordBody b;
-    // Style XFs 1..15 use the fonts of the outline styles as Excel itself writes them.
+    // Style XFs 1..14 use the fonts of the outline styles as Excel itself writes them.
     const int font = (index >= 1 && index <= 4) ? (index <= 2 ? 1 : 2) : 0;
     b.u16(unsigned(font)).u16(0).u16(0xFFF5).u8(0x20).u8(0).u8(0).u8(index == 0 ? 0 : 0xF4);
     b.u32(0).u32(0).u16(0x20C0);
     return b;
 }
 
-RecordBody cellXf(const CellFormat &f, int fontIndex)
+RecordBody cellXf(const CellFormat &f, int fontIndex, unsigned numberFormat)
 {
     unsigned h = 0;
     switch (f.hAlign) {
@@ -186,17 +211,18 @@ RecordBody cellXf(const CellFormat &f, int fontIndex)
     }
     RecordBody b;
     b.u16(unsigned(fontIndex));
-    b.u16(f.textFormat ? 49 : 0);
+    b.u16(numberFormat);
     b.u16(0x0001);                  // locked, parent style XF 0
     b.u8(h | (f.wrap ? 0x08 : 0) | (v << 4));
     b.u8(f.vertical ? 90 : 0);
     b.u8(0);
-    b.u8(0xF8);                     // number, font, alignment, border, pattern, protection set here
+    b.u8(0xFC);                     // number, font, alignment, border, pattern, protection set here
     b.u32(border1).u32(border2).u16(pattern);
     return b;
 }
 
 QByteArray sheetStream(const std::map<std::pair<int, int>, int> &xfOfCell, const std::map<std::pair<int, int>, int> &stringOfCell,
+                       const std::map<std::pair<int, int>, double> &numberOfCell,
                        const std::vector<Merge> &merges, const std::map<int, double> &widths,
                        const std::map<int, double> &heights, std::vector<int> breaks, const PageSetup &setup,
                        int selRow, int selColumn, const std::map<std::pair<int, int>, bool> &cells)
@@ -243,11 +269,22 @@ QByteArray sheetStream(const std::map<std::pair<int, int>, int> &xfOfCell, const
         s.record(0x00A1, b);                       // SETUP
     }
     s.record(0x0055, RecordBody().u16(8));         // DEFCOLWIDTH
-    for (const auto &[col, chars] : widths) {
+    // Every column carries the default cell format (text wrapped), as formatting the whole
+    // sheet does: a column without a width of its own keeps the default width.
+    const auto colInfo = [&s](int first, int last, unsigned width) {
         RecordBody b;
-        b.u16(unsigned(col)).u16(unsigned(col)).u16(unsigned(std::lround(chars * 256))).u16(15).u16(0).u16(0);
+        b.u16(unsigned(first)).u16(unsigned(last)).u16(width).u16(kDefaultCellXf).u16(0).u16(0);
         s.record(0x007D, b);                       // COLINFO
+    };
+    int nextColumn = 0;
+    for (const auto &[col, chars] : widths) {
+        if (col > nextColumn)
+            colInfo(nextColumn, col - 1, kDefaultColumnWidth);
+        colInfo(col, col, unsigned(std::lround(chars * 256)));
+        nextColumn = col + 1;
     }
+    if (nextColumn < kMaxColumns)
+        colInfo(nextColumn, kMaxColumns - 1, kDefaultColumnWidth);
 
     // Rows that have cells or a height of their own.
     std::set<int> rows;
@@ -297,11 +334,15 @@ QByteArray sheetStream(const std::map<std::pair<int, int>, int> &xfOfCell, const
                 const auto pos = it->first;
                 const int xf = xfOfCell.at(pos);
                 const auto str = stringOfCell.find(pos);
+                const auto number = numberOfCell.find(pos);
                 RecordBody b;
                 b.u16(unsigned(pos.first)).u16(unsigned(pos.second)).u16(unsigned(xf));
                 if (str != stringOfCell.end()) {
                     b.u32(std::uint32_t(str->second));
                     s.record(0x00FD, b);           // LABELSST
+                } else if (number != numberOfCell.end()) {
+                    b.f64(number->second);
+                    s.record(0x0203, b);           // NUMBER
                 } else {
                     s.record(0x0201, b);           // BLANK
                 }
@@ -350,6 +391,7 @@ QByteArray Workbook::workbookStream() const
     struct Prepared {
         std::map<std::pair<int, int>, int> xf;
         std::map<std::pair<int, int>, int> str;
+        std::map<std::pair<int, int>, double> number;
         std::map<std::pair<int, int>, bool> cells;
     };
     std::vector<Prepared> prepared(m_sheets.size());
@@ -365,6 +407,8 @@ QByteArray Workbook::workbookStream() const
                 }
                 prepared[i].str[pos] = it.value();
                 ++uses;
+            } else if (cell.number) {
+                prepared[i].number[pos] = *cell.number;
             }
         }
     }
@@ -408,10 +452,20 @@ QByteArray Workbook::workbookStream() const
         g.record(0x0031, fontRecord(Font{}));
     for (const Font &f : tables.fonts)
         g.record(0x0031, fontRecord(f));
-    for (int i = 0; i < kStyleXfCount; ++i)
+    for (int i = 0; i < tables.numberFormats.size(); ++i) {
+        RecordBody b;
+        b.u16(unsigned(kFirstCustomFormat + i)).unicode(tables.numberFormats.at(i));
+        g.record(0x041E, b);                       // FORMAT
+    }
+    for (int i = 0; i < kDefaultCellXf; ++i)
         g.record(0x00E0, styleXf(i));
+    {
+        CellFormat wrapped;
+        wrapped.wrap = true;
+        g.record(0x00E0, cellXf(wrapped, 0, 0));
+    }
     for (const CellFormat &f : tables.formats)
-        g.record(0x00E0, cellXf(f, tables.fontIndex(f.font)));
+        g.record(0x00E0, cellXf(f, tables.fontIndex(f.font), tables.numberFormatIndex(f)));
     g.record(0x0293, RecordBody().u16(0x8000).u8(0).u8(0xFF));   // STYLE "Normal"
     g.record(0x0160, RecordBody().u16(0));         // USESELFS
 
@@ -432,7 +486,7 @@ QByteArray Workbook::workbookStream() const
         const qint64 at = stream.size();
         for (int k = 0; k < 4; ++k)
             stream[sheetOffsetFields[i] + k] = char((quint64(at) >> (8 * k)) & 0xFF);
-        stream.append(sheetStream(prepared[i].xf, prepared[i].str, sh.m_merges, sh.m_columnWidths,
+        stream.append(sheetStream(prepared[i].xf, prepared[i].str, prepared[i].number, sh.m_merges, sh.m_columnWidths,
                                   sh.m_rowHeights, sh.m_breaks, sh.m_setup, sh.m_selRow, sh.m_selColumn,
                                   prepared[i].cells));
     }

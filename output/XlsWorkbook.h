@@ -41,6 +41,7 @@ struct Font {
 struct CellFormat {
     Font font;
     bool textFormat = false;   // the built-in "@" format: the cell keeps its text as it is
+    QString numberFormat;      // a number format code such as "0.0"; empty: General
     bool wrap = false;
     HAlign hAlign = HAlign::General;
     VAlign vAlign = VAlign::Bottom;
@@ -70,6 +71,8 @@ public:
     explicit Sheet(QString name) : m_name(std::move(name)) {}
 
     void setText(int row, int column, const QString &text, const CellFormat &format = {});
+    // A number, shown through the format's number format (a date or a time is a number too).
+    void setNumber(int row, int column, double value, const CellFormat &format = {});
     // An empty cell that carries a format (the inside of a merged area, for its borders).
     void setBlank(int row, int column, const CellFormat &format = {});
     // Both corners inclusive. Merged areas must not overlap.
@@ -89,7 +92,8 @@ public:
 private:
     friend class Workbook;
     struct Cell {
-        std::optional<QString> text;   // no text: a blank cell
+        std::optional<QString> text;   // neither text nor number: a blank cell
+        std::optional<double> number;
         CellFormat format;
     };
     void checkPosition(int row, int column) const;

@@ -1,12 +1,16 @@
-// With no printer installed, printing does nothing and shows nothing, whether started
-// from the menu or from the preview. The print server is pointed at a socket that does
-// not exist, so that the machine's own printers are not seen.
+// With no printer installed, printing still shows the print dialog, with "PDF-файл"
+// chosen, whether started from the menu or from the preview; closing it prints nothing.
+// The print server is pointed at a socket that does not exist, so that the machine's own
+// printers are not seen.
 #include "ReportFixture.h"
 #include "output/ReportPreview.h"
 #include "output/SeriesReport.h"
 
+#include "output/ReportPrintDialog.h"
+
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QPrinterInfo>
 #include <QTimer>
 #include <QToolBar>
@@ -29,28 +33,33 @@ private slots:
         table.first();
     }
 
-    void printCommandShowsNothing()
+    void printCommandOffersThePdfFile()
     {
         QStringList shown;
-        // Anything modal that came up would be recorded and closed, so the test cannot hang.
+        // Anything modal that came up is recorded and closed, so the test cannot hang.
         QTimer watcher;
         connect(&watcher, &QTimer::timeout, [&] {
             if (QWidget *w = QApplication::activeModalWidget()) {
-                shown << QString::fromLatin1(w->metaObject()->className());
+                QString what = QString::fromLatin1(w->metaObject()->className());
+                if (auto *printers = w->findChild<QComboBox *>(QStringLiteral("printers")))
+                    what += u' ' + printers->currentText();
+                shown << what;
                 w->close();
             }
         });
         watcher.start(50);
         report.setCellText(QStringLiteral("Memo12"), QStringLiteral("unchanged"));
+        const QStringList before = QDir::current().entryList(QDir::Files);
         printSeries(nullptr, report, table, QStringLiteral("x"), 4);
         printPrepared(nullptr, report.prepared(), 0);
-        QTest::qWait(200);
-        QCOMPARE(shown, QStringList());
-        // Not even prepared: the command ends before touching the report.
-        QCOMPARE(report.cellText(QStringLiteral("Memo12")), QStringLiteral("unchanged"));
+        watcher.stop();
+        QCOMPARE(shown, QStringList({QStringLiteral("ReportPrintDialog PDF-файл"), QStringLiteral("ReportPrintDialog PDF-файл")}));
+        // The series was prepared for it; closing the dialog wrote nothing.
+        QCOMPARE(report.cellText(QStringLiteral("Memo12")), QStringLiteral("Серия №4"));
+        QCOMPARE(QDir::current().entryList(QDir::Files), before);
     }
 
-    void previewPrintButtonShowsNothing()
+    void previewPrintButtonOffersThePdfFile()
     {
         QStringList shown;
         bool previewOpen = false;
@@ -63,7 +72,10 @@ private slots:
             connect(&watcher, &QTimer::timeout, [&] {
                 QWidget *w = QApplication::activeModalWidget();
                 if (w && w != preview) {
-                    shown << QString::fromLatin1(w->metaObject()->className());
+                    QString what = QString::fromLatin1(w->metaObject()->className());
+                    if (auto *printers = w->findChild<QComboBox *>(QStringLiteral("printers")))
+                        what += u' ' + printers->currentText();
+                    shown << what;
                     w->close();
                 }
             });
@@ -71,12 +83,12 @@ private slots:
             for (QAction *a : preview->findChild<QToolBar *>()->actions())
                 if (a->text() == QStringLiteral("Печать"))
                     a->trigger();
-            QTest::qWait(200);
+            watcher.stop();
             preview->reject();
         });
         previewSeries(nullptr, report, table, QStringLiteral("x"), 4);
         QVERIFY(previewOpen);
-        QCOMPARE(shown, QStringList());
+        QCOMPARE(shown, QStringList({QStringLiteral("ReportPrintDialog PDF-файл")}));
     }
 };
 

@@ -109,8 +109,8 @@ private slots:
         QVERIFY(headerRow > titleRow);
         const int nColumn = texts.value(QStringLiteral("Дата"))[1].toInt() - 1;
         QCOMPARE(cellAt(sheet, headerRow, nColumn)[3].toString(), QStringLiteral("N"));
-        QCOMPARE(cellAt(sheet, headerRow + 1, nColumn)[3].toString(), QStringLiteral("1"));
-        QCOMPARE(cellAt(sheet, headerRow + 12, nColumn)[3].toString(), QStringLiteral("12"));
+        QCOMPARE(cellAt(sheet, headerRow + 1, nColumn)[3].toVariant().toString(), QStringLiteral("1"));
+        QCOMPARE(cellAt(sheet, headerRow + 12, nColumn)[3].toVariant().toString(), QStringLiteral("12"));
 
         // Three pages one below another, a break before pages 2 and 3 at their header row.
         const QJsonArray breaks = sheet[QStringLiteral("breaks")].toArray();
@@ -118,7 +118,7 @@ private slots:
         for (int p = 0; p < 2; ++p) {
             const int row = breaks[p].toInt();
             QCOMPARE(cellAt(sheet, row, nColumn)[3].toString(), QStringLiteral("N"));
-            QCOMPARE(cellAt(sheet, row + 1, nColumn)[3].toString(), QString::number(13 + 14 * p));
+            QCOMPARE(cellAt(sheet, row + 1, nColumn)[3].toVariant().toString(), QString::number(13 + 14 * p));
         }
         QVERIFY(breaks[0].toInt() < breaks[1].toInt());
         for (int p = 1; p <= 3; ++p)
@@ -182,17 +182,19 @@ private slots:
         QTest::addColumn<bool>("comma");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("textFormat");
-        QTest::newRow("comma: dotted number kept as text") << true << "1.5" << true;
-        QTest::newRow("comma: printed number as it is") << true << "12,3" << false;
-        QTest::newRow("comma: a date is no number") << true << "01.02.2024" << false;
-        QTest::newRow("point: dotted number is the system's number") << false << "1.5" << false;
-        QTest::newRow("point: comma text") << false << "12,3" << false;
+        QTest::addColumn<QString>("held");   // what the sheet holds: the text, or the value
+        QTest::newRow("comma: dotted number kept as text") << true << "1.5" << true << "1.5";
+        QTest::newRow("comma: printed number as it is") << true << "12,3" << false << "12.3";
+        QTest::newRow("comma: a date is no number") << true << "01.02.2024" << false << "45323";
+        QTest::newRow("point: dotted number is the system's number") << false << "1.5" << false << "1.5";
+        QTest::newRow("point: comma text") << false << "12,3" << false << "12,3";
     }
     void textFormatFollowsTheSeparator()
     {
         QFETCH(bool, comma);
         QFETCH(QString, text);
         QFETCH(bool, textFormat);
+        QFETCH(QString, held);
         QLocale::setDefault(comma ? QLocale(QLocale::Russian) : QLocale::c());
         QCOMPARE(needsTextFormat(text), textFormat);
 
@@ -209,7 +211,7 @@ private slots:
         KVE_READ_WORKBOOK(book, path);
         const QJsonObject sheet = book[QStringLiteral("sheets")].toArray()[0].toObject();
         const QJsonArray cell = cellAt(sheet, 0, 0);
-        QCOMPARE(cell[3].toString(), text);
+        QCOMPARE(cell[3].toVariant().toString(), held);
         QCOMPARE(book[QStringLiteral("xfs")].toArray()[cell[4].toInt()].toObject()[QStringLiteral("format")].toInt() == 49,
                  textFormat);
         QLocale::setDefault(QLocale(QLocale::Russian));
@@ -278,7 +280,7 @@ private slots:
         QTest::addColumn<QString>("result");
         QTest::newRow("none") << "/tmp/a" << "/tmp/a.xls";
         QTest::newRow("has one") << "/tmp/a.xls" << "/tmp/a.xls";
-        QTest::newRow("other kept") << "/tmp/a.txt" << "/tmp/a.txt";
+        QTest::newRow("another one gets it too") << "/tmp/a.txt" << "/tmp/a.txt.xls";
         QTest::newRow("dotted folder") << "/tmp/v1.2/a" << "/tmp/v1.2/a.xls";
     }
     void extension()
