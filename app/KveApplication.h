@@ -16,14 +16,17 @@ public:
 // Shows the application-wide error box.
 void showErrorBox(const QString &text);
 
-// Runs a command handler; an error escaping it goes to the error box.
+// Runs a command handler; an error escaping it goes to the error box. True when the
+// handler ran to its end.
 template <typename F>
-void runCommand(F &&handler)
+bool runCommand(F &&handler)
 {
     try {
         handler();
+        return true;
     } catch (const std::exception &e) {
         showErrorBox(QString::fromStdString(e.what()));
+        return false;
     }
 }
 

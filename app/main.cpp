@@ -18,6 +18,7 @@
 #include "store/AppTitle.h"
 #include "store/NewTableFile.h"
 #include "store/SeriesNames.h"
+#include "store/SettingsWrite.h"
 #include "view/GridCommands.h"
 #include "view/GridLayoutStore.h"
 #include "view/TDBGridPro.h"
@@ -49,6 +50,8 @@ QFileDialog *makeFileDialog(QWidget *parent, const QString &name, QFileDialog::A
     // Qt's own dialog: the behaviour below must not depend on the desktop's.
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);
     dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+    // The filter box shows the description alone.
+    dialog->setOption(QFileDialog::HideNameFilterDetails, true);
     dialog->setAcceptMode(mode);
     // Any typed name is taken, also one that does not exist (opening it then fails).
     dialog->setFileMode(QFileDialog::AnyFile);
@@ -75,7 +78,14 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    // The grids' models read the table: they go before it, an open editor without posting.
+    m_tabShowSuppressed = true;
+    for (TDBGridPro *g : m_grids)
+        g->dropEdit();
+    delete takeCentralWidget();
+}
 
 void TForm1::setWindows(TForm2 *download, TForm3 *chart, TForm4 *chartDialog, Tform6 *about, TForm7 *calculation)
 {
@@ -235,8 +245,8 @@ void TForm1::FormCreate()
         m_defaultDir = m_settings->value(QStringLiteral("Default_dir")).toString();
     } else {
         m_defaultDir = QDir::currentPath();
-        m_settings->setValue(QStringLiteral("Default_dir"), m_defaultDir);
-        m_settings->sync();
+        // A failure here is not reported, and must not count against later writes.
+        writeSetting(*m_settings, QStringLiteral("Default_dir"), m_defaultDir);
     }
     // The dialogs take the directory only here; a later change applies at the next start.
     m_dialogStartDir = m_defaultDir;
@@ -312,14 +322,18 @@ void TForm1::disable_button()
 
 // --- file steps ---------------------------------------------------------------------------
 
-QString TForm1::chooseFile(QFileDialog *dialog)
+QString TForm1::chooseFile(QFileDialog *&dialog)
 {
-    dialog->setDirectory(m_dialogStartDir);
-    dialog->selectFile(QString());
-    dialog->selectNameFilter(dialog->nameFilters().value(0));
-    if (dialog->exec() != QDialog::Accepted)
-        return {};
-    return dialog->selectedFiles().value(0);
+    QFileDialog *shown = dialog;
+    shown->setDirectory(m_dialogStartDir);
+    shown->selectNameFilter(shown->nameFilters().value(0));
+    const bool accepted = shown->exec() == QDialog::Accepted;
+    const QString chosen = accepted ? shown->selectedFiles().value(0) : QString();
+    // The next use gets a new dialog: a used one offers the last name again, and its name
+    // completion can pop up over the main window after it closed and hold the keyboard.
+    dialog = makeFileDialog(this, shown->objectName(), shown->acceptMode(), shown->nameFilters().value(0));
+    delete shown;
+    return chosen;
 }
 
 void TForm1::N3Click()
@@ -392,8 +406,10 @@ void TForm1::Close_DB()
         save_grid_layout(*m_settings, layoutValueName(n), *grid(n));
     Dbf1.setDbOpen(false);
     Dbf1.setDbModified(false);
+    // An edit still in progress is dropped with the close.
+    for (TDBGridPro *g : m_grids)
+        g->dropEdit();
     if (Dbf1.isOpen()) {
-        // An edit still in progress is dropped with the close.
         Dbf1.cancel();
         Dbf1.close();
         const QFileInfo info(Dbf1.filePath());
@@ -467,6 +483,7 @@ void TForm1::N2Click()
     const QString path = chooseFile(SaveDialog1);
     if (path.isEmpty() || QFileInfo(path).fileName().isEmpty())
         return;
+    m_saveFileName = path;
     if (!m_download || m_download->exec() != 1)
         return;
     Create_DB();
@@ -477,7 +494,7 @@ void TForm1::Create_DB()
     Dbf1.setDbOpen(false);
     Dbf1.setDbModified(false);
     Dbf1.close();
-    const QString target = QFileInfo(SaveDialog1->selectedFiles().value(0)).absoluteFilePath();
+    const QString target = QFileInfo(m_saveFileName).absoluteFilePath();
 
     // The download is written where it can never cost the operator a file: see NewTableFile.
     kve::NewTableFile file(target);
@@ -543,11 +560,19 @@ void TForm1::flash2qvd01(quint8 mode)
 
 // --- output -------------------------------------------------------------------------------
 
+void TForm1::postActiveEdit()
+{
+    // Output goes through the rows, which posts the note being typed, as moving to another
+    // row does.
+    grid(activeSeries())->commitEdit();
+}
+
 void TForm1::N8Click()
 {
     if (!Dbf1.dbOpen() || !Dbf1.isOpen())
         return;
     const int n = activeSeries();
+    postActiveEdit();
     previewSeries(this, *m_reports[size_t(n - 1)], Dbf1, windowTitle(), n);
 }
 
@@ -556,6 +581,7 @@ void TForm1::N9Click()
     if (!Dbf1.dbOpen() || !Dbf1.isOpen())
         return;
     const int n = activeSeries();
+    postActiveEdit();
     printSeries(this, *m_reports[size_t(n - 1)], Dbf1, windowTitle(), n);
 }
 
@@ -564,6 +590,7 @@ void TForm1::Excel1Click()
     if (!Dbf1.dbOpen() || !Dbf1.isOpen())
         return;
     const int n = activeSeries();
+    postActiveEdit();
     exportSeries(this, *m_reports[size_t(n - 1)], Dbf1, windowTitle(), n);
 }
 
@@ -642,17 +669,25 @@ void TForm1::N26Click()
 
 void TForm1::N11Click()
 {
-    // Quits at once: no save question, no settings or layouts written.
+    // Quits at once: no save question, no settings or layouts written, a cell edit not
+    // yet posted is lost.
     m_quitting = true;
+    for (TDBGridPro *g : m_grids)
+        g->dropEdit();
     QApplication::quit();
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    if (!m_quitting) {
-        m_settings->setValue(QStringLiteral("Default_dir"), m_defaultDir);
-        kve::runCommand([&] { Close_DB(); });
-        m_settings->sync();
+    if (m_quitting) {
+        event->accept();
+        return;
     }
-    event->accept();
+    // Not reported, as at start-up.
+    writeSetting(*m_settings, QStringLiteral("Default_dir"), m_defaultDir);
+    // A close that fails was told in the error box; the program goes on in the state reached.
+    if (kve::runCommand([&] { Close_DB(); }))
+        event->accept();
+    else
+        event->ignore();
 }

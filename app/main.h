@@ -97,13 +97,16 @@ private:
     void buildPages();
     void setWindowColour(bool fileOpen);
     void setTitles(const QString &text);
-    QString chooseFile(QFileDialog *dialog);
+    // Shows the dialog and puts a new one in its place; the chosen path, empty when cancelled.
+    QString chooseFile(QFileDialog *&dialog);
     std::array<kve::TDBGridPro *, 16> allGrids() const;
+    void postActiveEdit();
 
     kve::MeasurementTable Dbf1;
     std::unique_ptr<QSettings> m_settings;
     QString m_defaultDir;
     QString m_dialogStartDir;
+    QString m_saveFileName;   // the name last chosen in the save dialog
     bool m_quitting = false;
     bool m_tabShowSuppressed = false;
 

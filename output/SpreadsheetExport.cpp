@@ -246,7 +246,8 @@ void exportSeries(QWidget *parent, SeriesReport &report, kve::MeasurementTable &
     dialog.setDefaultSuffix(QString());   // added below, only when the name has no extension
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.selectFile(QString());
+    // The filter box shows the description alone.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString chosen = dialog.selectedFiles().constFirst();

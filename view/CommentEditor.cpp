@@ -3,6 +3,7 @@
 #include "store/MeasurementTable.h"
 #include "store/Schema.h"
 
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QToolTip>
 
@@ -67,6 +68,24 @@ void SeriesDelegate::setEditorData(QWidget *editor, const QModelIndex &index) co
 {
     if (auto *line = qobject_cast<QLineEdit *>(editor))
         line->setText(index.data(Qt::EditRole).toString());
+}
+
+bool SeriesDelegate::eventFilter(QObject *object, QEvent *event)
+{
+    // A menu, the menu bar or another window taking the keyboard does not end the edit:
+    // the note stays typed, not posted, until the operator leaves the cell or a command
+    // posts or drops it (a "Нет" to the save question must be able to drop it).
+    if (event->type() == QEvent::FocusOut) {
+        switch (static_cast<QFocusEvent *>(event)->reason()) {
+        case Qt::PopupFocusReason:
+        case Qt::MenuBarFocusReason:
+        case Qt::ActiveWindowFocusReason:
+            return false;
+        default:
+            break;
+        }
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
 }
 
 void SeriesDelegate::setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const

@@ -47,6 +47,9 @@ signals:
     void editStarted() const;
     void inputRefused(const QString &reason) const;
 
+protected:
+    bool eventFilter(QObject *object, QEvent *event) override;
+
 private:
     mutable QWidget *m_editor = nullptr;
 };

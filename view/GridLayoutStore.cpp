@@ -4,6 +4,7 @@
 #include "LayoutText.h"
 #include "TDBGridPro.h"
 #include "store/MeasurementTable.h"
+#include "store/SettingsWrite.h"
 
 #include <QSettings>
 
@@ -13,13 +14,12 @@ QString layoutValueName(int series) { return QStringLiteral("Table_") + QString:
 
 void save_grid_layout(QSettings &settings, const QString &valueName, TDBGridPro &grid)
 {
-    settings.setValue(valueName, writeLayoutText(grid.columnLayouts()));
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
+    const QSettings::Status status = writeSetting(settings, valueName, writeLayoutText(grid.columnLayouts()));
+    if (status != QSettings::NoError)
         throw LayoutTextError(QStringLiteral("Не удалось записать параметр «%1» в файл настроек %2: %3")
                                   .arg(valueName, settings.fileName(),
-                                       settings.status() == QSettings::AccessError ? QStringLiteral("нет доступа")
-                                                                                  : QStringLiteral("ошибка формата")));
+                                       status == QSettings::AccessError ? QStringLiteral("нет доступа")
+                                                                        : QStringLiteral("ошибка формата")));
 }
 
 void load_grid_layout(QSettings &settings, const QString &valueName, TDBGridPro &grid)

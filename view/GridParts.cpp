@@ -124,6 +124,12 @@ void GridView::finishEdit(QWidget *editor)
     closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
+void GridView::dropEdit(QWidget *editor)
+{
+    if (editor)
+        closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+}
+
 GridFooter::GridFooter(QTableView *view, QWidget *parent) : QWidget(parent), m_view(view)
 {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);

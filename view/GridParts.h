@@ -44,6 +44,8 @@ public:
     explicit GridView(QWidget *parent) : QTableView(parent) {}
     // Writes the open editor's text to the model and closes it.
     void finishEdit(QWidget *editor);
+    // Closes the open editor; its text goes nowhere.
+    void dropEdit(QWidget *editor);
 };
 
 // The footer line under the rows: one empty cell per visible column.

@@ -302,6 +302,15 @@ void TDBGridPro::commitEdit()
     m_view->finishEdit(editor);
 }
 
+void TDBGridPro::dropEdit()
+{
+    QWidget *editor = m_delegate->openEditor();
+    if (!editor)
+        return;
+    m_delegate->editorClosed(editor);
+    m_view->dropEdit(editor);
+}
+
 QTableView *TDBGridPro::view() const { return m_view; }
 
 QMenu *TDBGridPro::popupMenu() const { return m_popup; }

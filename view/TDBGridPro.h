@@ -75,6 +75,8 @@ public:
     bool isEditing() const;
     // Posts a cell edit in progress and closes the editor; nothing when none is open.
     void commitEdit();
+    // Closes the editor of a cell edit in progress without posting its text.
+    void dropEdit();
     // Why the editor last refused a keystroke (empty before the first refusal).
     QString lastRefusal() const { return m_lastRefusal; }
 
