@@ -19,6 +19,8 @@ class CreateAndSplashTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void cleanup() { testing::stopWatchers(); }
+
     void emptyArchiveLeavesEmptyFileAndNoFileState()
     {
         QTemporaryDir dir;
@@ -33,7 +35,7 @@ private slots:
         main->show();
         auto saved = testing::whenModal(testing::chooseFile(path));
         main->item(QStringLiteral("N2"))->trigger();
-        QVERIFY(saved->answered);
+        QVERIFY2(saved->answered, qPrintable(saved->problem));
 
         QCOMPARE(boxes.texts(), QStringList({QStringLiteral("Архив прибора пуст!")}));
         QCOMPARE(windows.form2->archiveHeader().seriesCount, quint8(0));

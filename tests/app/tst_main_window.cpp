@@ -78,7 +78,7 @@ private:
     {
         auto record = whenModal(testing::chooseFile(file));
         main()->item("N3")->trigger();
-        QVERIFY(record->answered);
+        QVERIFY2(record->answered, qPrintable(record->problem));
     }
 
 private slots:
@@ -91,6 +91,7 @@ private slots:
 
     void cleanup()
     {
+        testing::stopWatchers();
         if (m_windows)
             main()->table().setDbModified(false);
         m_windows.reset();
@@ -208,12 +209,13 @@ private slots:
             f.write(bytes);
         }
         auto box = std::make_shared<testing::ModalRecord>();
-        auto dialog = whenModal([&](QWidget *w) {
-            box = whenModal(testing::press(QMessageBox::Ok));
-            testing::chooseFile(bad)(w);
+        auto dialog = whenModal([&](QWidget *w, testing::ModalRecord &record) {
+            // The box comes after the file dialog: that one is left to the choice.
+            box = whenModal(testing::press(QMessageBox::Ok), 10000, w);
+            testing::chooseFile(bad)(w, record);
         });
         main()->item("N3")->trigger();
-        QVERIFY(dialog->answered);
+        QVERIFY2(dialog->answered, qPrintable(dialog->problem));
         QVERIFY(box->answered);
         QCOMPARE(box->text, QString("База данных повреждена !"));
         QCOMPARE(box->title, QString("Ошибка"));
@@ -285,10 +287,11 @@ private slots:
         const QString storedLayout = before.value("Table_1").toString();
         QVERIFY(!storedLayout.isEmpty());   // the first open stored the aligned layouts
         main()->grid(1)->setColumnColor(0, QColor(Qt::red));
-        auto question = whenModal(testing::press(QMessageBox::No), 500);
+        auto question = whenModal(testing::press(QMessageBox::No));
         main()->item("N11")->trigger();
         main()->close();   // the quit closes the window without its close handling
         QTest::qWait(600);
+        testing::stopWatcher(question);
         QVERIFY(!question->answered);
         QSettings settings("Dorvatek", "KVE");
         settings.beginGroup("1.0");
