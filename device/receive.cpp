@@ -26,6 +26,8 @@ constexpr int kFirstSearchedPort = 4;
 TForm2::TForm2(QWidget *mainWindow, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
     , m_mainWindow(mainWindow)
+    , m_checkInterval(kCheckInterval)
+    , m_pauseInterval(kPauseInterval)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Прием данных"));
@@ -97,6 +99,9 @@ TForm2::TForm2(QWidget *mainWindow, QWidget *parent)
     Timer2.setObjectName(QStringLiteral("Timer2"));
     Timer1.setSingleShot(false);
     Timer2.setSingleShot(false);
+    // A coarse timer may fire up to 5 % early; the pause must be a whole second.
+    Timer1.setTimerType(Qt::PreciseTimer);
+    Timer2.setTimerType(Qt::PreciseTimer);
     connect(&Timer1, &QTimer::timeout, this, &TForm2::Timer1Timer);
     connect(&Timer2, &QTimer::timeout, this, &TForm2::Timer2Timer);
     connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
@@ -120,6 +125,12 @@ TForm2::TForm2(QWidget *mainWindow, QWidget *parent)
 TForm2::~TForm2()
 {
     CommPortDriver1.setOnReceiveData(nullptr);
+}
+
+void TForm2::setWaits(int checkMs, int pauseMs)
+{
+    m_checkInterval = checkMs;
+    m_pauseInterval = pauseMs;
 }
 
 void TForm2::setLabelText(QLabel *label, const QString &text)
@@ -148,7 +159,7 @@ void TForm2::FormShow()
     m_running = true;
     m_titleSaved = true;
     Timer2.stop();
-    Timer2.setInterval(kPauseInterval);
+    Timer2.setInterval(m_pauseInterval);
     m_savedTitle = kve::applicationTitle();
     CheckBox1->setChecked(false);
     CommPortDriver1.setPortName(kDefaultPort);
@@ -161,7 +172,7 @@ void TForm2::FormShow()
     setWindowTitle(QStringLiteral("Прием данных"));
     CommPortDriver1.OpenPort();
     CommPortDriver1.WriteOneByte(request);
-    Timer1.start(kCheckInterval);
+    Timer1.start(m_checkInterval);
 }
 
 void TForm2::Timer1Timer()
@@ -184,7 +195,7 @@ void TForm2::Timer1Timer()
             setLabelText(Label1, QStringLiteral("Прибор найден ComPort №") + name);
             repaint();
             CommPortDriver1.WriteOneByte(m_protocol.requestIdentification());
-            Timer1.start(kCheckInterval);
+            Timer1.start(m_checkInterval);
             return;
         }
     }
@@ -240,7 +251,7 @@ void TForm2::CommPortDriver1ReceiveData(const char *data, quint32 size)
             m_mainWindow->setWindowTitle(StaticText5->text());
         setLabelText(StaticText2, QStringLiteral("Идет прием информации ..."));
         if (!Timer2.isActive())
-            Timer2.start(kPauseInterval);
+            Timer2.start(m_pauseInterval);
     }
     ProgressBar1->setValue(m_protocol.progress());
 
