@@ -1,3 +1,4 @@
+#include "ExpectedTableHeader.h"
 #include "ModalHelper.h"
 
 #include "app/KveApplication.h"
@@ -11,9 +12,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QSettings>
+#include <QStringEncoder>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
@@ -47,6 +51,15 @@ void makeTable(const QString &path, const QList<int> &series, int rows = 2)
         }
     }
     t.close();
+}
+
+// Typing as a keyboard does, one key event per character (Cyrillic included).
+void typeText(QWidget *widget, const QString &text)
+{
+    for (const QChar c : text) {
+        QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
 }
 
 // "Перенумеровать строки" (N37) is enabled with them too, but a hidden Qt action always
@@ -347,6 +360,37 @@ private slots:
         check.open();
         check.first();
         QCOMPARE(check.fieldText("COMMENT"), QString("заметка"));
+    }
+
+    // A note still in the cell editor when "Сохранить" comes is in the file afterwards.
+    void saveFinishesEditInProgress()
+    {
+        makeTable(path("typing.db"), {1, 2});
+        openThroughMenu(path("typing.db"));
+        kve::TDBGridPro *grid = main()->grid(1);
+        QTableView *view = grid->view();
+        const QModelIndex cell = view->model()->index(1, grid->columnOfField("COMMENT"));
+        view->setFocus();
+        view->setCurrentIndex(cell);
+        view->edit(cell);
+        QVERIFY(grid->isEditing());
+        auto *editor = view->viewport()->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        const QString note = QStringLiteral("набрано в ячейке");
+        typeText(editor, note);
+        QCOMPARE(editor->text(), note);
+        QVERIFY(grid->isEditing());
+
+        main()->item("N5")->trigger();
+        QVERIFY(!grid->isEditing());
+        QVERIFY(main()->table().isOpen());
+        // The second row of the file is the second of series 1.
+        const expected::FieldPlace comment = expected::fieldPlace("COMMENT");
+        const QByteArray bytes = readAll(path("typing.db"));
+        QStringEncoder cp1251("windows-1251");
+        const QByteArray stored = cp1251(note);
+        QCOMPARE(bytes.mid(expected::kHeaderLength + expected::kRecordLength + comment.offset, comment.width),
+                 stored.leftJustified(comment.width, ' '));
     }
 
     void errorEscapingAHandlerIsShown()

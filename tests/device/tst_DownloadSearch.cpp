@@ -68,8 +68,30 @@ private slots:
         QVERIFY(dlg.archiveHeader().seriesCount > 0);
     }
 
+    void findsInstrumentOnCom38()
+    {
+        QFile::remove(kve::portLinkDirectory() + QStringLiteral("/com38"));
+        EmulatorProcess emu({QStringLiteral("--fast"), QStringLiteral("--port"), QStringLiteral("\\\\.\\COM38")});
+        QVERIFY2(emu.ready(), qPrintable(emu.errors()));
+        TForm2 dlg(nullptr);
+        BoxAnswerer answerer;
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, &dlg, [&] { dlg.findChild<QPushButton *>(QStringLiteral("Button1"))->click(); });
+        guard.start(20000);
+        QCOMPARE(dlg.exec(), 1);
+        QCOMPARE(answerer.boxes.size(), 0);
+        QCOMPARE(dlg.findChild<QLabel *>(QStringLiteral("Label1"))->text(), QStringLiteral("Прибор найден ComPort №\\\\.\\COM38"));
+        QVERIFY(dlg.archiveHeader().seriesCount > 0);
+    }
+
     void nothingAnswersAnywhere()
     {
+        // Devices on COM3 and COM39 would answer the probe; the search never goes there.
+        PtyPair below;
+        PtyPair beyond;
+        QVERIFY(below.linkAs(kve::portLinkDirectory(), 3));
+        QVERIFY(beyond.linkAs(kve::portLinkDirectory(), 39));
         TForm2 dlg(nullptr);
         BoxAnswerer answerer;
         QTimer guard;
@@ -85,6 +107,8 @@ private slots:
         QCOMPARE(dlg.findChild<QLabel *>(QStringLiteral("Label1"))->text(), QString());
         QCOMPARE(dlg.commPort().portName(), QStringLiteral("\\\\.\\COM1"));
         QVERIFY(!dlg.commPort().connected());
+        QCOMPARE(below.read(0), QByteArray());
+        QCOMPARE(beyond.read(0), QByteArray());
     }
 
     void probeAnswerOtherThanZIsNoInstrument()
