@@ -189,6 +189,26 @@ inline Answer chooseFile(const QString &path)
     };
 }
 
+// While it lives, notes and closes every modal window that comes up: a test that expects
+// none fails on one instead of hanging in it.
+class ModalCloser {
+public:
+    ModalCloser()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
+            if (QWidget *w = QApplication::activeModalWidget()) {
+                shown << QString::fromLatin1(w->metaObject()->className());
+                w->close();
+            }
+        });
+        m_timer.start(10);
+    }
+    QStringList shown;
+
+private:
+    QTimer m_timer;
+};
+
 inline std::function<void(QWidget *)> reject()
 {
     return [](QWidget *w) {

@@ -258,9 +258,16 @@ private slots:
 
     void closedTableDoesNothing()
     {
+        recorder.opened.clear();
+        report.setCellText(QStringLiteral("Memo12"), QStringLiteral("unchanged"));
+        const QStringList before = QDir::current().entryList(QDir::Files);
         kve::MeasurementTable closed;
-        exportSeries(nullptr, report, closed, QStringLiteral("x"), 1);   // no dialog to answer: returns at once
+        testing::ModalCloser modal;
+        exportSeries(nullptr, report, closed, QStringLiteral("x"), 1);
+        QCOMPARE(modal.shown, QStringList());
         QVERIFY(recorder.opened.isEmpty());
+        QCOMPARE(QDir::current().entryList(QDir::Files), before);
+        QCOMPARE(report.cellText(QStringLiteral("Memo12")), QStringLiteral("unchanged"));
     }
 
     void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
