@@ -31,6 +31,7 @@ private slots:
 
         harness::BoxLog boxes;
         kve::ProgramWindows windows;
+        windows.form2->setWaits(3000, 100);   // the pause is not looked at here
         TForm1 *main = windows.form1.get();
         main->show();
         auto saved = testing::whenModal(testing::chooseFile(path));

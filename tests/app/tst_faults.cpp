@@ -206,6 +206,8 @@ private slots:
         QDir::setCurrent(m_dir->path());
         m_boxes = std::make_unique<BoxLog>();
         m_windows = std::make_unique<kve::ProgramWindows>();
+        // The pause before the archive request is not what these cases look at.
+        windows2()->setWaits(3000, 100);
         main()->show();
     }
 
@@ -260,6 +262,8 @@ private slots:
 
         harness::Emulator emulator(options + QStringList{QStringLiteral("--verbose")});
         QVERIFY2(emulator.ready(), qPrintable(emulator.startupText()));
+        if (killAfterRequestMs == -500)
+            windows2()->setWaits(3000, 1000);   // pulled out within the pause
         bool dialogStayed = false;
         auto dialog = std::make_shared<testing::ModalRecord>();
         auto save = whenModal([&](QWidget *w, testing::ModalRecord &record) {

@@ -121,6 +121,7 @@ void OperatorPathTest::wholePath()
 
     BoxLog boxes;
     auto windows = std::make_unique<kve::ProgramWindows>();
+    windows->form2->setWaits(3000, 100);   // the pause is not looked at here
     TForm1 *main = windows->form1.get();
     main->show();
     QVERIFY(QTest::qWaitForWindowExposed(main));

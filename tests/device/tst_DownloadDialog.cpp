@@ -24,6 +24,11 @@
 
 namespace {
 
+// The check as it is (a slow reply must not start a search); the pause, which these
+// downloads do not measure, short.
+constexpr int kCheckMs = 3000;
+constexpr int kShortPauseMs = 100;
+
 // Records the test hands the emulator, with the texts each must give in the table.
 const char *const kArchiveText =
     "# series date time F T_1 T_2 T_3 P_1 P_2 P\n"
@@ -119,6 +124,7 @@ private slots:
         mainWindow.setWindowTitle(QStringLiteral("KVE"));
         kve::setApplicationTitle(QStringLiteral("Программа КВЭ"));
         TForm2 dlg(&mainWindow);
+        dlg.setWaits(kCheckMs, kShortPauseMs);
         QString captionWhileShown;
         const int result = runDialog(dlg, [&] { captionWhileShown = dlg.windowTitle(); });
         QCOMPARE(result, 1);
@@ -198,6 +204,7 @@ private slots:
         QVERIFY2(emu.ready(), qPrintable(emu.errors()));
         QWidget mainWindow;
         TForm2 dlg(&mainWindow);
+        dlg.setWaits(kCheckMs, kShortPauseMs);
         QCOMPARE(runDialog(dlg), 1);
 
         kve::MeasurementTable table;
@@ -249,6 +256,7 @@ private slots:
         QVERIFY2(emu.ready(), qPrintable(emu.errors()));
         QWidget mainWindow;
         TForm2 dlg(&mainWindow);
+        dlg.setWaits(kCheckMs, kShortPauseMs);
         BoxAnswerer answerer;
         QCOMPARE(runDialog(dlg), result);
         QVERIFY(!dlg.commPort().connected());
@@ -362,16 +370,18 @@ private slots:
         PtyPair pty;
         QVERIFY(pty.linkAs(kve::portLinkDirectory(), 2));
         TForm2 dlg(nullptr);
+        dlg.setWaits(300, kShortPauseMs);   // what happens when the check ends, not when
+        bool checked = false;
         bool stillOpen = false;
         QString label;
         const int result = runDialog(dlg, [&] {
-            QTimer::singleShot(3600, &dlg, [&] {
-                stillOpen = dlg.commPort().connected();
-                label = labelText(dlg, "Label1");
-                cancelButton(dlg)->click();
-            });
+            checked = waitFor([&] { return !dlg.checkTimer().isActive(); }, 10000);
+            stillOpen = dlg.commPort().connected();
+            label = labelText(dlg, "Label1");
+            cancelButton(dlg)->click();
         });
         QCOMPARE(result, 2);
+        QVERIFY(checked);
         QVERIFY(stillOpen);
         QCOMPARE(label, QString());
         QCOMPARE(labelText(dlg, "StaticText2"), QStringLiteral("Ожидание готовности прибора ..."));

@@ -10,6 +10,10 @@
 
 namespace {
 
+// Waits these cases do not measure: COM2 is absent, so the check only delays the search.
+constexpr int kShortCheckMs = 200;
+constexpr int kShortPauseMs = 100;
+
 // Notes every text the label is painted with.
 class PaintedTexts : public QObject {
 public:
@@ -47,6 +51,7 @@ private slots:
         QVERIFY2(emu.ready(), qPrintable(emu.errors()));
         QWidget mainWindow;
         TForm2 dlg(&mainWindow);
+        dlg.setWaits(kShortCheckMs, kShortPauseMs);
         auto *label = dlg.findChild<QLabel *>(QStringLiteral("Label1"));
         QVERIFY(label);
         PaintedTexts painted(label);
@@ -74,6 +79,7 @@ private slots:
         EmulatorProcess emu({QStringLiteral("--fast"), QStringLiteral("--port"), QStringLiteral("\\\\.\\COM38")});
         QVERIFY2(emu.ready(), qPrintable(emu.errors()));
         TForm2 dlg(nullptr);
+        dlg.setWaits(kShortCheckMs, kShortPauseMs);
         BoxAnswerer answerer;
         QTimer guard;
         guard.setSingleShot(true);
@@ -93,6 +99,7 @@ private slots:
         QVERIFY(below.linkAs(kve::portLinkDirectory(), 3));
         QVERIFY(beyond.linkAs(kve::portLinkDirectory(), 39));
         TForm2 dlg(nullptr);
+        dlg.setWaits(kShortCheckMs, kShortPauseMs);
         BoxAnswerer answerer;
         QTimer guard;
         guard.setSingleShot(true);
@@ -131,6 +138,7 @@ private slots:
             }
         });
         TForm2 dlg(nullptr);
+        dlg.setWaits(kShortCheckMs, kShortPauseMs);
         QTimer guard;
         guard.setSingleShot(true);
         QObject::connect(&guard, &QTimer::timeout, &dlg, [&] { dlg.findChild<QPushButton *>(QStringLiteral("Button1"))->click(); });
