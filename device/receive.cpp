@@ -26,6 +26,8 @@ constexpr int kFirstSearchedPort = 4;
 TForm2::TForm2(QWidget *mainWindow, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
     , m_mainWindow(mainWindow)
+    , m_checkInterval(kCheckInterval)
+    , m_pauseInterval(kPauseInterval)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Прием данных"));
@@ -126,6 +128,12 @@ TForm2::~TForm2()
     CommPortDriver1.setOnReceiveData(nullptr);
 }
 
+void TForm2::setWaits(int checkMs, int pauseMs)
+{
+    m_checkInterval = checkMs;
+    m_pauseInterval = pauseMs;
+}
+
 void TForm2::setLabelText(QLabel *label, const QString &text)
 {
     label->setText(text);
@@ -152,7 +160,7 @@ void TForm2::FormShow()
     m_phase = Phase::Talking;
     m_titleSaved = true;
     Timer2.stop();
-    Timer2.setInterval(kPauseInterval);
+    Timer2.setInterval(m_pauseInterval);
     m_savedTitle = kve::applicationTitle();
     CheckBox1->setChecked(false);
     CommPortDriver1.setPortName(kDefaultPort);
@@ -165,7 +173,7 @@ void TForm2::FormShow()
     setWindowTitle(QStringLiteral("Прием данных"));
     CommPortDriver1.OpenPort();
     CommPortDriver1.WriteOneByte(request);
-    Timer1.start(kCheckInterval);
+    Timer1.start(m_checkInterval);
 }
 
 void TForm2::Timer1Timer()
@@ -188,7 +196,7 @@ void TForm2::Timer1Timer()
             setLabelText(Label1, QStringLiteral("Прибор найден ComPort №") + name);
             repaint();
             CommPortDriver1.WriteOneByte(m_protocol.requestIdentification());
-            Timer1.start(kCheckInterval);
+            Timer1.start(m_checkInterval);
             return;
         }
     }
@@ -244,7 +252,7 @@ void TForm2::CommPortDriver1ReceiveData(const char *data, quint32 size)
             m_mainWindow->setWindowTitle(StaticText5->text());
         setLabelText(StaticText2, QStringLiteral("Идет прием информации ..."));
         if (!Timer2.isActive())
-            Timer2.start(kPauseInterval);
+            Timer2.start(m_pauseInterval);
     }
     ProgressBar1->setValue(m_protocol.progress());
 

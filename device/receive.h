@@ -28,9 +28,11 @@ public:
     int memoryImageLength() const { return m_protocol.imageLength(); }
 
     const TCommPortDriver &commPort() const { return CommPortDriver1; }
-    // The 3000 ms check and the 1000 ms pause.
     const QTimer &checkTimer() const { return Timer1; }
     const QTimer &pauseTimer() const { return Timer2; }
+
+    // The 3000 ms check and the 1000 ms pause, shortened by tests that do not measure them.
+    void setWaits(int checkMs, int pauseMs);
 
     void done(int result) override;
     void reject() override;
@@ -64,6 +66,8 @@ private:
     QString m_savedTitle;
     Phase m_phase = Phase::Idle;
     bool m_titleSaved = false;
+    int m_checkInterval;
+    int m_pauseInterval;
 
     QLabel *StaticText2 = nullptr;
     QProgressBar *ProgressBar1 = nullptr;

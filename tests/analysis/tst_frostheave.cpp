@@ -59,6 +59,10 @@ void FrostHeaveTest::values_data()
     addLocales("1,4/150 cut below limit", 1.4, 150, "0,0093", "Непучинистый", true, "150");
     addLocales("150/150 whole", 150, 150, "1", "Чрезмерно пучинистый", true, "150");
     addLocales("12,3/7", 12.3, 7, "1,7571", "Чрезмерно пучинистый", true, "7");
+    // The quotients fall just below a limit (0,0349999..., 0,0699999...); their stored texts
+    // lie on it, and the class follows the text.
+    addLocales("0,7/20 class of the stored text", 0.7, 20, "0,035", "Среднепучинистый", true, "20");
+    addLocales("0,7/10 class of the stored text", 0.7, 10, "0,07", "Сильнопучинистый", true, "10");
     addLocales("0,0 repeat", 0.0, 150, "-", "Повторите испытание", true, "150");
     addLocales("negative repeat", -2.5, 100, "-", "Повторите испытание", true, "100");
     addLocales("0,0 with depth 0", 0.0, 0, "-", "Повторите испытание", true, "0");

@@ -197,14 +197,17 @@ void FrostHeaveDialogTest::refusalsChangeNothing_data()
     QTest::addColumn<int>("series");
     QTest::addColumn<QString>("choice");
     QTest::addColumn<QString>("thickness");
-    QTest::newRow("number not in the series") << 2 << "99" << "150";
-    QTest::newRow("number of another series only") << 1 << "3" << "150";
-    QTest::newRow("not a number") << 2 << "abc" << "150";
-    QTest::newRow("expression typed") << 2 << "1 AND EN_CH=1" << "150";
-    QTest::newRow("thickness blanks") << 2 << "3" << "";
-    QTest::newRow("thickness 0 with heave") << 2 << "3" << "0";
-    QTest::newRow("thickness 151 with heave") << 2 << "3" << "151";
-    QTest::newRow("P_1 not a number") << 3 << "1" << "150";
+    QTest::addColumn<QString>("text");
+    const QString noDepth = QStringLiteral("Толщина промерзания D должна быть от 1 до 150 мм: при D = 0 є fh не определена.");
+    QTest::newRow("number not in the series") << 2 << "99" << "150" << "В серии №2 нет измерения 99.";
+    QTest::newRow("number of another series only") << 1 << "3" << "150" << "В серии №1 нет измерения 3.";
+    QTest::newRow("not a number") << 2 << "abc" << "150" << "\"abc\" не является номером измерения.";
+    QTest::newRow("expression typed") << 2 << "1 AND EN_CH=1" << "150"
+                                      << "\"1 AND EN_CH=1\" не является номером измерения.";
+    QTest::newRow("thickness blanks") << 2 << "3" << "" << "\"   \" не является правильным числом";
+    QTest::newRow("thickness 0 with heave") << 2 << "3" << "0" << noDepth;
+    QTest::newRow("thickness 151 with heave") << 2 << "3" << "151" << noDepth;
+    QTest::newRow("P_1 not a number") << 3 << "1" << "150" << "\"abc\" не является правильным числом";
 }
 
 void FrostHeaveDialogTest::refusalsChangeNothing()
@@ -212,6 +215,7 @@ void FrostHeaveDialogTest::refusalsChangeNothing()
     QFETCH(int, series);
     QFETCH(QString, choice);
     QFETCH(QString, thickness);
+    QFETCH(QString, text);
     m_series = series;
     m_table.setFilter(QStringLiteral("EN_CH=%1").arg(series));
     m_table.refresh();
@@ -224,8 +228,8 @@ void FrostHeaveDialogTest::refusalsChangeNothing()
     ModalCatcher boxes;
     m_dialog->Button1Click();
 
-    QCOMPARE(boxes.texts.size(), 1);
-    QVERIFY(!boxes.texts.first().isEmpty());
+    QCOMPARE(boxes.texts, QStringList({text}));
+    QCOMPARE(boxes.captions, QStringList({QStringLiteral("Ошибка")}));
     QVERIFY(m_dialog->isVisible());   // the operator may put it right
     QCOMPARE(fileBytes(m_table), before);
     QCOMPARE(m_table.state(), kve::MeasurementTable::State::Browse);
@@ -245,8 +249,8 @@ void FrostHeaveDialogTest::emptySeriesRefuses()
     typeThickness(QStringLiteral("100"));
     ModalCatcher boxes;
     m_dialog->Button1Click();
-    QCOMPARE(boxes.texts.size(), 1);
-    QVERIFY(boxes.texts.first().contains(QStringLiteral("5")));
+    QCOMPARE(boxes.texts, QStringList({QStringLiteral("В серии №5 нет измерений.")}));
+    QCOMPARE(boxes.captions, QStringList({QStringLiteral("Ошибка")}));
     QCOMPARE(fileBytes(m_table), before);
     QCOMPARE(m_table.filter(), QStringLiteral("EN_CH=5"));
 }

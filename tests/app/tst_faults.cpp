@@ -76,19 +76,19 @@ void reportBoxes(const BoxLog &boxes)
         report(QStringLiteral("box"), b.caption + QLatin1Char('|') + b.text);
 }
 
-bool openThroughMenu(TForm1 *main, const QString &path)
+// The file dialog of the command answered with `path`; empty, or what went wrong.
+QString chooseThroughMenu(TForm1 *main, const char *command, const QString &path)
 {
     auto answered = whenModal(testing::chooseFile(path));
-    main->item(QStringLiteral("N3"))->trigger();
-    return answered->answered;
+    main->item(QLatin1String(command))->trigger();
+    testing::stopWatcher(answered);
+    if (answered->answered)
+        return {};
+    return answered->problem.isEmpty() ? QStringLiteral("no file dialog came") : answered->problem;
 }
 
-bool createThroughMenu(TForm1 *main, const QString &path)
-{
-    auto answered = whenModal(testing::chooseFile(path));
-    main->item(QStringLiteral("N2"))->trigger();
-    return answered->answered;
-}
+QString openThroughMenu(TForm1 *main, const QString &path) { return chooseThroughMenu(main, "N3", path); }
+QString createThroughMenu(TForm1 *main, const QString &path) { return chooseThroughMenu(main, "N2", path); }
 
 int runChild(const QStringList &args)
 {
@@ -98,26 +98,31 @@ int runChild(const QStringList &args)
     TForm1 *main = windows.form1.get();
     main->show();
 
+    // A file dialog that could not be answered as asked is told as a "problem" line.
+    const auto choose = [](const QString &problem) {
+        if (!problem.isEmpty())
+            report(QStringLiteral("problem"), problem);
+    };
     if (what == QLatin1String("open")) {
         // open <held file> <free file>: the held one is refused, the free one opens.
-        openThroughMenu(main, args.value(1));
+        choose(openThroughMenu(main, args.value(1)));
         report(QStringLiteral("open"), main->table().dbOpen() ? QStringLiteral("yes") : QStringLiteral("no"));
         reportBoxes(boxes);
         boxes.clear();
-        openThroughMenu(main, args.value(2));
+        choose(openThroughMenu(main, args.value(2)));
         report(QStringLiteral("after"), main->table().dbOpen() ? QString::number(main->table().recordCount()) : QStringLiteral("no"));
     } else if (what == QLatin1String("create")) {
         // create <target> <other>: "Создать" over the target, then "Открыть" the other file.
-        createThroughMenu(main, args.value(1));
+        choose(createThroughMenu(main, args.value(1)));
         report(QStringLiteral("create"), main->table().dbOpen() ? QStringLiteral("yes") : QStringLiteral("no"));
         reportBoxes(boxes);
         boxes.clear();
-        openThroughMenu(main, args.value(2));
+        choose(openThroughMenu(main, args.value(2)));
         report(QStringLiteral("after"), main->table().dbOpen() ? QString::number(main->table().recordCount()) : QStringLiteral("no"));
     } else if (what == QLatin1String("append")) {
         // append <file> <note>: a note posted through the grid, then "Дополнить"; the
         // parent kills this process somewhere on the way.
-        openThroughMenu(main, args.value(1));
+        choose(openThroughMenu(main, args.value(1)));
         kve::TDBGridPro *grid = main->grid(1);
         const QModelIndex cell = grid->view()->model()->index(1, grid->columnOfField(QStringLiteral("COMMENT")));
         const bool posted = grid->view()->model()->setData(cell, args.value(2));
@@ -157,6 +162,12 @@ ChildResult parseChild(QProcess &p)
     return r;
 }
 
+// The child's file dialogs were all answered as asked.
+QString childProblems(const ChildResult &r)
+{
+    return r.values.values(QStringLiteral("problem")).join(QStringLiteral("; "));
+}
+
 void prepareChild(QProcess &p, const QStringList &args)
 {
     p.setProgram(QCoreApplication::applicationFilePath());
@@ -179,7 +190,7 @@ private:
     void checkStillWorks()
     {
         makeTable(path("check.db"), 2);
-        QVERIFY(openThroughMenu(main(), path("check.db")));
+        QCOMPARE(openThroughMenu(main(), path("check.db")), QString());
         QVERIFY(main()->table().dbOpen());
         QCOMPARE(main()->table().recordCount(), 2);
         main()->item(QStringLiteral("N7"))->trigger();
@@ -195,11 +206,14 @@ private slots:
         QDir::setCurrent(m_dir->path());
         m_boxes = std::make_unique<BoxLog>();
         m_windows = std::make_unique<kve::ProgramWindows>();
+        // The pause before the archive request is not what these cases look at.
+        windows2()->setWaits(3000, 100);
         main()->show();
     }
 
     void cleanup()
     {
+        testing::stopWatchers();
         if (m_windows)
             main()->table().setDbModified(false);
         m_windows.reset();
@@ -248,9 +262,11 @@ private slots:
 
         harness::Emulator emulator(options + QStringList{QStringLiteral("--verbose")});
         QVERIFY2(emulator.ready(), qPrintable(emulator.startupText()));
+        if (killAfterRequestMs == -500)
+            windows2()->setWaits(3000, 1000);   // pulled out within the pause
         bool dialogStayed = false;
         auto dialog = std::make_shared<testing::ModalRecord>();
-        auto save = whenModal([&](QWidget *w) {
+        auto save = whenModal([&](QWidget *w, testing::ModalRecord &record) {
             if (killAfterRequestMs != -1) {
                 dialog = whenModal(
                     [&](QWidget *d) {
@@ -267,12 +283,12 @@ private slots:
                         dialogStayed = form->isVisible();
                         form->findChild<QPushButton *>(QStringLiteral("Button1"))->click();
                     },
-                    5000, w);
+                    10000, w);
             }
-            testing::chooseFile(target)(w);
+            testing::chooseFile(target)(w, record);
         });
         main()->item(QStringLiteral("N2"))->trigger();
-        QVERIFY(save->answered);
+        QVERIFY2(save->answered, qPrintable(save->problem));
         note(QStringLiteral("%1: boxes [%2], file %3").arg(QTest::currentDataTag(), m_boxes->texts().join(QStringLiteral("; ")),
                                                         harness::fileBytes(target) == before ? "unchanged" : "CHANGED"));
         if (killAfterRequestMs != -1) {
@@ -299,7 +315,7 @@ private slots:
         harness::Emulator emulator({QStringLiteral("--fast"), QStringLiteral("--archive"), kArchive,
                                     QStringLiteral("--z-mid-archive")});
         QVERIFY(emulator.ready());
-        QVERIFY(createThroughMenu(main(), path("z.db")));
+        QCOMPARE(createThroughMenu(main(), path("z.db")), QString());
         QCOMPARE(m_boxes->texts(), QStringList());
         QVERIFY(main()->table().dbOpen());
         main()->item(QStringLiteral("N7"))->trigger();
@@ -317,7 +333,7 @@ private slots:
     {
         makeTable(path("held.db"), 3);
         makeTable(path("free.db"), 2);
-        QVERIFY(openThroughMenu(main(), path("held.db")));
+        QCOMPARE(openThroughMenu(main(), path("held.db")), QString());
         QVERIFY(main()->table().dbOpen());
 
         QProcess child;
@@ -325,6 +341,7 @@ private slots:
         child.start();
         QVERIFY(child.waitForFinished(30000));
         const ChildResult r = parseChild(child);
+        QCOMPARE(childProblems(r), QString());
         note(QStringLiteral("second copy opening a held table: boxes [%1], then a free file: %2 rows")
                  .arg(r.values.values("box").join("; "), r.values.value("after")));
         QCOMPARE(r.status, QProcess::NormalExit);
@@ -351,7 +368,7 @@ private slots:
     {
         makeTable(path("held.db"), 3);
         makeTable(path("free.db"), 2);
-        QVERIFY(openThroughMenu(main(), path("held.db")));
+        QCOMPARE(openThroughMenu(main(), path("held.db")), QString());
         harness::Emulator emulator({QStringLiteral("--fast"), QStringLiteral("--archive"), kArchive});
         QVERIFY(emulator.ready());
 
@@ -360,6 +377,7 @@ private slots:
         child.start();
         QVERIFY(child.waitForFinished(30000));
         const ChildResult r = parseChild(child);
+        QCOMPARE(childProblems(r), QString());
         note(QStringLiteral("second copy creating over a held table: created %1, boxes [%2]")
                  .arg(r.values.value("create"), r.values.values("box").join("; ")));
         QCOMPARE(r.exitCode, 0);
@@ -402,6 +420,7 @@ private slots:
         child.start();
         QVERIFY(child.waitForFinished(30000));
         const ChildResult r = parseChild(child);
+        QCOMPARE(childProblems(r), QString());
         note(QStringLiteral("full disk during Создать: created %1, boxes [%2], file %3, then another file: %4 rows")
                  .arg(r.values.value("create"), r.values.values("box").join("; "),
                       harness::fileBytes(target) == before ? "unchanged" : "CHANGED", r.values.value("after")));
@@ -452,6 +471,7 @@ private slots:
             return out.contains("posted\tyes") || child.state() == QProcess::NotRunning;
         }, 20000));
         QVERIFY2(out.contains("posted\tyes"), out.constData());
+        QVERIFY2(!out.contains("problem\t"), out.constData());
         const qint64 size = QFileInfo(file).size();
         if (killAfterRequestMs >= 0) {
             QVERIFY(harness::waitFor([&] { return emulator.log().contains("got 'N'"); }, 10000));
@@ -475,10 +495,16 @@ private slots:
         // lies after them.
         QVERIFY2(after.whole || after.problem.contains("the file has"), qPrintable(after.problem));
         QVERIFY(appended >= 0);
-        for (int r = 0; r < before.records.size(); ++r) {
-            const QByteArray expected = r == 1 ? after.records[r] : before.records[r];
-            QCOMPARE(after.records[r], expected);
-        }
+        // Every row as it was, the second with the posted note in its note field only.
+        QByteArray noted = before.records.value(1);
+        const int comment = before.fields.indexOf(QStringLiteral("COMMENT"));
+        QVERIFY(comment >= 0 && noted.size() == before.recordLength);
+        QStringEncoder cp1251("windows-1251");
+        const QByteArray note = cp1251(posted);
+        noted.replace(before.offsets[comment], before.widths[comment], note.leftJustified(before.widths[comment], ' '));
+        QCOMPARE(noted.size(), before.recordLength);
+        for (int r = 0; r < before.records.size(); ++r)
+            QCOMPARE(after.records.value(r), r == 1 ? noted : before.records[r]);
         QCOMPARE(after.text(1, "COMMENT"), posted);
         QCOMPARE(after.text(0, "COMMENT"), kOldNote);
         // Appended rows are whole rows of the archive, numbered from 1 in each series.
@@ -492,7 +518,7 @@ private slots:
             QVERIFY(!after.text(r, "DATE").trimmed().isEmpty());
         }
         // The program opens what the killed copy left.
-        QVERIFY(openThroughMenu(main(), file));
+        QCOMPARE(openThroughMenu(main(), file), QString());
         QCOMPARE(m_boxes->texts(), QStringList());
         QVERIFY(main()->table().dbOpen());
         QCOMPARE(main()->table().physicalRecordCount(), after.records.size());
@@ -501,28 +527,42 @@ private slots:
     // A table the operator may only read: it is refused as a table and left untouched.
     void readOnlyTable()
     {
-        const QString table = path("readonly.db");
+        // Root may write any file: the child then runs as "nobody". Whatever it needs (this
+        // program, the tables, a home) lies in a fresh folder under /tmp that every user may
+        // enter, so that the place of the checkout and of the test's own folder cannot matter.
+        QTemporaryDir place(QStringLiteral("/tmp/kve-readonly-XXXXXX"));
+        QVERIFY(place.isValid());
+        const auto everyone = QFileDevice::Permissions(0x7777);
+        const auto enterAndRead = QFileDevice::Permissions(0x7555);
+        QVERIFY(QFile::setPermissions(place.path(), enterAndRead));
+        const QString tables = place.filePath(QStringLiteral("tables"));
+        const QString home = place.filePath(QStringLiteral("home"));
+        for (const QString &dir : {tables, home, home + QStringLiteral("/config")}) {
+            QVERIFY(QDir().mkpath(dir));
+            QVERIFY(QFile::setPermissions(dir, everyone));
+        }
+        const QString program = place.filePath(QStringLiteral("tst_faults"));
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
+        QVERIFY(QFile::setPermissions(program, enterAndRead));
+
+        const QString table = tables + QStringLiteral("/readonly.db");
+        const QString free = tables + QStringLiteral("/free.db");
         makeTable(table, 3);
-        makeTable(path("free.db"), 2);
-        QFile::setPermissions(table, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        makeTable(free, 2);
+        QVERIFY(QFile::setPermissions(table, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        QVERIFY(QFile::setPermissions(free, QFileDevice::Permissions(0x6666)));
         const QByteArray before = harness::fileBytes(table);
 
-        // Root may write any file: the child then runs as "nobody", with folders it may use.
         QProcess child;
-        prepareChild(child, {QStringLiteral("open"), table, path("free.db")});
-        const bool root = ::geteuid() == 0;
-        if (root) {
-            QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7777));
-            QFile::setPermissions(path("free.db"), QFileDevice::Permissions(0x6666));
-            QDir(m_dir->path()).mkpath("nobody/config");
-            for (const char *sub : {"nobody", "nobody/config"})
-                QFile::setPermissions(path(sub), QFileDevice::Permissions(0x7777));
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert("HOME", path("nobody"));
-            env.insert("XDG_CONFIG_HOME", path("nobody/config"));
-            env.insert("XDG_RUNTIME_DIR", path("nobody"));
-            child.setProcessEnvironment(env);
-            child.setWorkingDirectory(m_dir->path());
+        prepareChild(child, {QStringLiteral("open"), table, free});
+        child.setProgram(program);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home);
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home);
+        child.setProcessEnvironment(env);
+        child.setWorkingDirectory(tables);
+        if (::geteuid() == 0) {
             child.setChildProcessModifier([] {
                 if (::setgid(65534) != 0 || ::setuid(65534) != 0)
                     ::_exit(3);
@@ -531,6 +571,7 @@ private slots:
         child.start();
         QVERIFY(child.waitForFinished(30000));
         const ChildResult r = parseChild(child);
+        QCOMPARE(childProblems(r), QString());
         note(QStringLiteral("read-only table: opened %1, boxes [%2], file %3")
                  .arg(r.values.value("open"), r.values.values("box").join("; "),
                       harness::fileBytes(table) == before ? "unchanged" : "CHANGED"));
@@ -539,8 +580,7 @@ private slots:
         QCOMPARE(r.values.values("box"), QStringList({QStringLiteral("Ошибка|База данных повреждена !")}));
         QCOMPARE(r.values.value("after"), QStringLiteral("2"));
         QCOMPARE(harness::fileBytes(table), before);
-        QStringList left = harness::folderEntries(m_dir->path());
-        QCOMPARE(left, QStringList({QStringLiteral("free.db"), QStringLiteral("readonly.db")}));
+        QCOMPARE(harness::folderEntries(tables), QStringList({QStringLiteral("free.db"), QStringLiteral("readonly.db")}));
     }
 
 private:

@@ -1,3 +1,4 @@
+#include "ExpectedTableHeader.h"
 #include "ModalHelper.h"
 
 #include "app/KveApplication.h"
@@ -11,9 +12,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QSettings>
+#include <QStringEncoder>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
@@ -49,6 +53,15 @@ void makeTable(const QString &path, const QList<int> &series, int rows = 2)
     t.close();
 }
 
+// Typing as a keyboard does, one key event per character (Cyrillic included).
+void typeText(QWidget *widget, const QString &text)
+{
+    for (const QChar c : text) {
+        QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
 // "Перенумеровать строки" (N37) is enabled with them too, but a hidden Qt action always
 // reports itself disabled, so it is left out of these checks.
 const QStringList kWithTable{"N5", "N7", "N8", "N9", "N23", "N17", "N18", "N19", "N33", "N21", "Excel1"};
@@ -78,7 +91,7 @@ private:
     {
         auto record = whenModal(testing::chooseFile(file));
         main()->item("N3")->trigger();
-        QVERIFY(record->answered);
+        QVERIFY2(record->answered, qPrintable(record->problem));
     }
 
 private slots:
@@ -91,6 +104,7 @@ private slots:
 
     void cleanup()
     {
+        testing::stopWatchers();
         if (m_windows)
             main()->table().setDbModified(false);
         m_windows.reset();
@@ -208,12 +222,13 @@ private slots:
             f.write(bytes);
         }
         auto box = std::make_shared<testing::ModalRecord>();
-        auto dialog = whenModal([&](QWidget *w) {
-            box = whenModal(testing::press(QMessageBox::Ok));
-            testing::chooseFile(bad)(w);
+        auto dialog = whenModal([&](QWidget *w, testing::ModalRecord &record) {
+            // The box comes after the file dialog: that one is left to the choice.
+            box = whenModal(testing::press(QMessageBox::Ok), 10000, w);
+            testing::chooseFile(bad)(w, record);
         });
         main()->item("N3")->trigger();
-        QVERIFY(dialog->answered);
+        QVERIFY2(dialog->answered, qPrintable(dialog->problem));
         QVERIFY(box->answered);
         QCOMPARE(box->text, QString("База данных повреждена !"));
         QCOMPARE(box->title, QString("Ошибка"));
@@ -285,10 +300,11 @@ private slots:
         const QString storedLayout = before.value("Table_1").toString();
         QVERIFY(!storedLayout.isEmpty());   // the first open stored the aligned layouts
         main()->grid(1)->setColumnColor(0, QColor(Qt::red));
-        auto question = whenModal(testing::press(QMessageBox::No), 500);
+        auto question = whenModal(testing::press(QMessageBox::No));
         main()->item("N11")->trigger();
         main()->close();   // the quit closes the window without its close handling
         QTest::qWait(600);
+        testing::stopWatcher(question);
         QVERIFY(!question->answered);
         QSettings settings("Dorvatek", "KVE");
         settings.beginGroup("1.0");
@@ -344,6 +360,37 @@ private slots:
         check.open();
         check.first();
         QCOMPARE(check.fieldText("COMMENT"), QString("заметка"));
+    }
+
+    // A note still in the cell editor when "Сохранить" comes is in the file afterwards.
+    void saveFinishesEditInProgress()
+    {
+        makeTable(path("typing.db"), {1, 2});
+        openThroughMenu(path("typing.db"));
+        kve::TDBGridPro *grid = main()->grid(1);
+        QTableView *view = grid->view();
+        const QModelIndex cell = view->model()->index(1, grid->columnOfField("COMMENT"));
+        view->setFocus();
+        view->setCurrentIndex(cell);
+        view->edit(cell);
+        QVERIFY(grid->isEditing());
+        auto *editor = view->viewport()->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        const QString note = QStringLiteral("набрано в ячейке");
+        typeText(editor, note);
+        QCOMPARE(editor->text(), note);
+        QVERIFY(grid->isEditing());
+
+        main()->item("N5")->trigger();
+        QVERIFY(!grid->isEditing());
+        QVERIFY(main()->table().isOpen());
+        // The second row of the file is the second of series 1.
+        const expected::FieldPlace comment = expected::fieldPlace("COMMENT");
+        const QByteArray bytes = readAll(path("typing.db"));
+        QStringEncoder cp1251("windows-1251");
+        const QByteArray stored = cp1251(note);
+        QCOMPARE(bytes.mid(expected::kHeaderLength + expected::kRecordLength + comment.offset, comment.width),
+                 stored.leftJustified(comment.width, ' '));
     }
 
     void errorEscapingAHandlerIsShown()

@@ -88,6 +88,7 @@ class OperatorPathTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void cleanup() { testing::stopWatchers(); }
     void wholePath_data();
     void wholePath();
 };
@@ -120,6 +121,7 @@ void OperatorPathTest::wholePath()
 
     BoxLog boxes;
     auto windows = std::make_unique<kve::ProgramWindows>();
+    windows->form2->setWaits(3000, 100);   // the pause is not looked at here
     TForm1 *main = windows->form1.get();
     main->show();
     QVERIFY(QTest::qWaitForWindowExposed(main));
@@ -128,13 +130,13 @@ void OperatorPathTest::wholePath()
     QAction *create = menuCommand(main, QStringLiteral("Файл"), QStringLiteral("Создать"));
     QVERIFY(create && create->isEnabled());
     auto downloadShown = std::make_shared<testing::ModalRecord>();
-    auto saveAnswered = whenModal([&](QWidget *w) {
-        QCOMPARE_NE(qobject_cast<QFileDialog *>(w), nullptr);
-        downloadShown = whenModal([](QWidget *) {}, 5000, w);
-        testing::chooseFile(tablePath)(w);
+    auto saveAnswered = whenModal([&](QWidget *w, testing::ModalRecord &record) {
+        downloadShown = whenModal([](QWidget *) {}, 10000, w);
+        testing::chooseFile(tablePath)(w, record);
     });
     create->trigger();
-    QVERIFY(saveAnswered->answered);
+    QVERIFY2(saveAnswered->answered, qPrintable(saveAnswered->problem));
+    QCOMPARE(saveAnswered->className, QStringLiteral("QFileDialog"));
     QVERIFY(downloadShown->answered);
     QCOMPARE(downloadShown->className, QStringLiteral("TForm2"));
     QCOMPARE(downloadShown->title, QStringLiteral("Прием данных"));
@@ -210,7 +212,7 @@ void OperatorPathTest::wholePath()
     // --- "Открыть" the same file: layout, note and colour come back -----------------------
     auto openAnswered = whenModal(testing::chooseFile(tablePath));
     menuCommand(main, QStringLiteral("Файл"), QStringLiteral("Открыть"))->trigger();
-    QVERIFY(openAnswered->answered);
+    QVERIFY2(openAnswered->answered, qPrintable(openAnswered->problem));
     QVERIFY(main->table().dbOpen());
     QCOMPARE(main->windowTitle(), QStringLiteral("operator - ЖОРД-ЗР7"));
     QCOMPARE(main->activeSeries(), 1);
@@ -223,17 +225,12 @@ void OperatorPathTest::wholePath()
     // --- preview of the active series, closed by the operator ----------------------------
     // The watcher goes quiet once the command has returned, so that it leaves later
     // dialogs alone.
-    auto previewing = std::make_shared<bool>(true);
-    auto previewShown = whenModal(
-        [previewing](QWidget *w) {
-            if (!*previewing || qobject_cast<QMessageBox *>(w))
-                return;   // the box recorder answers boxes
+    auto previewShown = whenModal([](QWidget *w) {
+        if (!qobject_cast<QMessageBox *>(w))   // the box recorder answers boxes
             w->close();
-        },
-        3000);
+    });
     menuCommand(main, QStringLiteral("Файл"), QStringLiteral("Предварительный просмотр"))->trigger();
-    QTest::qWait(100);
-    *previewing = false;
+    testing::stopWatcher(previewShown);
     QVERIFY2(previewShown->answered, "\"Предварительный просмотр\" showed no window");
     QVERIFY2(!previewShown->className.contains(QLatin1String("MessageBox")), qPrintable(boxes.texts().join('|')));
     QVERIFY(main->table().isOpen());
@@ -241,7 +238,7 @@ void OperatorPathTest::wholePath()
     // --- "Экспорт в Excel" of series 1 -------------------------------------------------
     auto bookAnswered = whenModal(testing::chooseFile(bookPath));
     menuCommand(main, QStringLiteral("Сервис"), QStringLiteral("Экспорт в Excel"))->trigger();
-    QVERIFY2(bookAnswered->answered, qPrintable(boxes.texts().join('|')));
+    QVERIFY2(bookAnswered->answered, qPrintable(bookAnswered->problem + QLatin1Char('|') + boxes.texts().join('|')));
     QVERIFY(QFile::exists(bookPath));
     // Offscreen no application opens the workbook; the operator is told where it is.
     for (const QString &text : boxes.texts())

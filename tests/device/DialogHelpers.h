@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QTimer>
 #include <QtTest>
@@ -29,15 +30,19 @@ public:
         m_timer.setInterval(20);
         QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box || m_seen.contains(box))
+            // A later box may come at the address of an earlier one: remember them by guard.
+            if (!box || !box->isVisible() || m_seen.contains(box))
                 return;
             m_seen.append(box);
             boxes.append({box->windowTitle(), box->text(), box->icon()});
-            QTimer::singleShot(0, box, [box] {
-                if (QAbstractButton *ok = box->button(QMessageBox::Ok))
+            QPointer<QMessageBox> target(box);
+            QTimer::singleShot(0, box, [target] {
+                if (!target)
+                    return;
+                if (QAbstractButton *ok = target->button(QMessageBox::Ok))
                     ok->click();
                 else
-                    box->accept();
+                    target->accept();
             });
         });
         m_timer.start();
@@ -47,7 +52,7 @@ public:
 
 private:
     QTimer m_timer;
-    QList<QMessageBox *> m_seen;
+    QList<QPointer<QMessageBox>> m_seen;
 };
 
 // Makes COM names lead nowhere, so that no real device of the machine takes part.

@@ -29,6 +29,8 @@ public:
     ~PtyPair() { closeMaster(); if (m_slave >= 0) ::close(m_slave); }
 
     bool ok() const { return m_master >= 0; }
+    // The test's own descriptor of the slave side: the tty's settings read the same from it.
+    int slaveFd() const { return m_slave; }
     QString path() const { return m_path; }
 
     // Links the slave side as a COM name in the given folder.

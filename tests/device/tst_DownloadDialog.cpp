@@ -1,5 +1,8 @@
 #include "DialogHelpers.h"
+#include "ExpectedTableHeader.h"
+#include "ModemLines.h"
 #include "PtyPair.h"
+#include "WireFormat.h"
 #include "device/ImageDecoder.h"
 #include "device/receive.h"
 #include "store/AppTitle.h"
@@ -13,9 +16,18 @@
 #include <QTemporaryDir>
 #include <QWidget>
 #include <QtTest>
+#include <atomic>
 #include <functional>
+#include <thread>
+
+#include <termios.h>
 
 namespace {
+
+// The check as it is (a slow reply must not start a search); the pause, which these
+// downloads do not measure, short.
+constexpr int kCheckMs = 3000;
+constexpr int kShortPauseMs = 100;
 
 // Records the test hands the emulator, with the texts each must give in the table.
 const char *const kArchiveText =
@@ -112,6 +124,7 @@ private slots:
         mainWindow.setWindowTitle(QStringLiteral("KVE"));
         kve::setApplicationTitle(QStringLiteral("Программа КВЭ"));
         TForm2 dlg(&mainWindow);
+        dlg.setWaits(kCheckMs, kShortPauseMs);
         QString captionWhileShown;
         const int result = runDialog(dlg, [&] { captionWhileShown = dlg.windowTitle(); });
         QCOMPARE(result, 1);
@@ -144,20 +157,20 @@ private slots:
         QCOMPARE(quint8(bytes[0]), quint8(0x03));
         const quint32 records = quint8(bytes[4]) | quint8(bytes[5]) << 8 | quint8(bytes[6]) << 16;
         QCOMPARE(records, quint32(3));
-        QCOMPARE(bytes.size(), kve::kHeaderLength + 3 * kve::kRecordLength + 1);
+        QCOMPARE(bytes.size(), expected::kHeaderLength + 3 * expected::kRecordLength + 1);
+        QCOMPARE(bytes.mid(32, expected::kHeaderLength - 32), expected::fieldDescriptors());
         auto field = [&](int row, const char *name) {
-            const auto &def = kve::kFields[kve::fieldIndex(QLatin1String(name))];
-            return bytes.mid(kve::kHeaderLength + row * kve::kRecordLength + def.offset, def.width);
+            const expected::FieldPlace place = expected::fieldPlace(name);
+            return bytes.mid(expected::kHeaderLength + row * expected::kRecordLength + place.offset, place.width);
         };
         auto text = [&](const char *name, const char *value) {
-            const auto &def = kve::kFields[kve::fieldIndex(QLatin1String(name))];
             QByteArray v(value);
             v = v.replace(',', kve::decimalSeparator().toLatin1());
-            return v.leftJustified(def.width, ' ', true);
+            return v.leftJustified(expected::fieldPlace(name).width, ' ', true);
         };
         for (int i = 0; i < 3; ++i) {
             const ExpectedRow &e = kExpected[i];
-            QCOMPARE(bytes[kve::kHeaderLength + i * kve::kRecordLength], ' ');
+            QCOMPARE(bytes[expected::kHeaderLength + i * expected::kRecordLength], ' ');
             QCOMPARE(field(i, "N").trimmed().toInt(), e.n);
             QCOMPARE(field(i, "EN_CH").trimmed().toInt(), e.series);
             QCOMPARE(field(i, "DATE"), text("DATE", e.date));
@@ -191,6 +204,7 @@ private slots:
         QVERIFY2(emu.ready(), qPrintable(emu.errors()));
         QWidget mainWindow;
         TForm2 dlg(&mainWindow);
+        dlg.setWaits(kCheckMs, kShortPauseMs);
         QCOMPARE(runDialog(dlg), 1);
 
         kve::MeasurementTable table;
@@ -242,6 +256,7 @@ private slots:
         QVERIFY2(emu.ready(), qPrintable(emu.errors()));
         QWidget mainWindow;
         TForm2 dlg(&mainWindow);
+        dlg.setWaits(kCheckMs, kShortPauseMs);
         BoxAnswerer answerer;
         QCOMPARE(runDialog(dlg), result);
         QVERIFY(!dlg.commPort().connected());
@@ -254,6 +269,87 @@ private slots:
         QCOMPARE(answerer.boxes[0].caption, caption);
         QCOMPARE(answerer.boxes[0].icon, QMessageBox::Critical);
         QVERIFY2(answerer.boxes[0].text.contains(textPart), qPrintable(answerer.boxes[0].text));
+    }
+
+    // The line as the dialog sets it, read back from the device it opened (the pty keeps
+    // the termios settings; its modem lines are kept by the stand-in of ModemLines.h).
+    void lineSettingsOfTheOpenedPort()
+    {
+        PtyPair pty;
+        QVERIFY(pty.linkAs(kve::portLinkDirectory(), 2));
+        QVERIFY(modemlines::watchDevice(pty.path()));
+        TForm2 dlg(nullptr);
+        QString device;
+        int got = -1;
+        termios tio{};
+        int lines = -1;
+        const int result = runDialog(dlg, [&] {
+            if (waitFor([&] { return dlg.commPort().connected(); }, 10000)) {
+                device = dlg.commPort().openDevice();
+                got = ::tcgetattr(pty.slaveFd(), &tio);
+                if (::ioctl(pty.slaveFd(), TIOCMGET, &lines) != 0)
+                    lines = -1;
+            }
+            cancelButton(dlg)->click();
+        });
+        modemlines::stopWatching();
+        QCOMPARE(result, 2);
+        QCOMPARE(device, pty.path());
+        QCOMPARE(got, 0);
+        QCOMPARE(cfgetospeed(&tio), speed_t(B57600));
+        QCOMPARE(cfgetispeed(&tio), speed_t(B57600));
+        QCOMPARE(tio.c_cflag & CSIZE, tcflag_t(CS8));
+        QCOMPARE(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
+        QCOMPARE(tio.c_iflag & (IXON | IXOFF | IXANY | ISTRIP | INLCR | ICRNL | IGNCR), tcflag_t(0));
+        QCOMPARE(tio.c_lflag & (ICANON | ECHO | ISIG), tcflag_t(0));
+        QCOMPARE(tio.c_oflag & OPOST, tcflag_t(0));
+        // DTR off, RTS on.
+        QCOMPARE(lines, int(TIOCM_RTS));
+        // The queues of the port object.
+        QCOMPARE(dlg.commPort().inBufSize(), 4096);
+        QCOMPARE(dlg.commPort().outBufSize(), 4096);
+    }
+
+    // "N" goes out a second after the identification came: not before, and not much later.
+    void archiveRequestWaitsOneSecond()
+    {
+        PtyPair pty;
+        QVERIFY(pty.linkAs(kve::portLinkDirectory(), 2));
+        TForm2 dlg(nullptr);
+        QElapsedTimer clock;
+        clock.start();
+        std::atomic<bool> stop{false};
+        std::atomic<qint64> beforeReply{-1}, afterReply{-1}, requested{-1};
+        QByteArray received;   // the instrument's side, read after the join
+        std::thread instrument([&] {
+            while (!stop) {
+                received += pty.read(2);
+                if (beforeReply < 0 && received.contains('V')) {
+                    beforeReply = clock.elapsed();
+                    pty.write(wire::identification(wire::Identity{}));
+                    afterReply = clock.elapsed();
+                }
+                if (requested < 0 && received.contains('N'))
+                    requested = clock.elapsed();
+            }
+        });
+        const int result = runDialog(dlg, [&] {
+            // Long enough past the request for a second "N" to show.
+            waitFor([&] { return requested >= 0 && clock.elapsed() > requested + 1500; }, 20000);
+            cancelButton(dlg)->click();
+        });
+        stop = true;
+        instrument.join();
+        QCOMPARE(result, 2);
+        QVERIFY2(requested >= 0, received.constData());
+        QCOMPARE(received, QByteArray("VN"));
+        // The pause starts when the reply has arrived, which is after it was begun.
+        QVERIFY2(requested - beforeReply >= 1000, qPrintable(QString::number(requested - beforeReply)));
+        // The timer that makes the pause: one precise second (a coarse timer may fire 5 %
+        // early); and end to end well below two seconds even on a busy machine.
+        QCOMPARE(dlg.pauseTimer().interval(), 1000);
+        QCOMPARE(dlg.pauseTimer().timerType(), Qt::PreciseTimer);
+        QVERIFY2(requested - afterReply < 2000, qPrintable(QString::number(requested - afterReply)));
     }
 
     void cancelWhileWaiting()
@@ -274,16 +370,18 @@ private slots:
         PtyPair pty;
         QVERIFY(pty.linkAs(kve::portLinkDirectory(), 2));
         TForm2 dlg(nullptr);
+        dlg.setWaits(300, kShortPauseMs);   // what happens when the check ends, not when
+        bool checked = false;
         bool stillOpen = false;
         QString label;
         const int result = runDialog(dlg, [&] {
-            QTimer::singleShot(3600, &dlg, [&] {
-                stillOpen = dlg.commPort().connected();
-                label = labelText(dlg, "Label1");
-                cancelButton(dlg)->click();
-            });
+            checked = waitFor([&] { return !dlg.checkTimer().isActive(); }, 10000);
+            stillOpen = dlg.commPort().connected();
+            label = labelText(dlg, "Label1");
+            cancelButton(dlg)->click();
         });
         QCOMPARE(result, 2);
+        QVERIFY(checked);
         QVERIFY(stillOpen);
         QCOMPARE(label, QString());
         QCOMPARE(labelText(dlg, "StaticText2"), QStringLiteral("Ожидание готовности прибора ..."));

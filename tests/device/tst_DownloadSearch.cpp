@@ -10,6 +10,10 @@
 
 namespace {
 
+// Waits these cases do not measure: COM2 is absent, so the check only delays the search.
+constexpr int kShortCheckMs = 200;
+constexpr int kShortPauseMs = 100;
+
 // Notes every text the label is painted with.
 class PaintedTexts : public QObject {
 public:
@@ -47,6 +51,7 @@ private slots:
         QVERIFY2(emu.ready(), qPrintable(emu.errors()));
         QWidget mainWindow;
         TForm2 dlg(&mainWindow);
+        dlg.setWaits(kShortCheckMs, kShortPauseMs);
         auto *label = dlg.findChild<QLabel *>(QStringLiteral("Label1"));
         QVERIFY(label);
         PaintedTexts painted(label);
@@ -68,9 +73,33 @@ private slots:
         QVERIFY(dlg.archiveHeader().seriesCount > 0);
     }
 
+    void findsInstrumentOnCom38()
+    {
+        QFile::remove(kve::portLinkDirectory() + QStringLiteral("/com38"));
+        EmulatorProcess emu({QStringLiteral("--fast"), QStringLiteral("--port"), QStringLiteral("\\\\.\\COM38")});
+        QVERIFY2(emu.ready(), qPrintable(emu.errors()));
+        TForm2 dlg(nullptr);
+        dlg.setWaits(kShortCheckMs, kShortPauseMs);
+        BoxAnswerer answerer;
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, &dlg, [&] { dlg.findChild<QPushButton *>(QStringLiteral("Button1"))->click(); });
+        guard.start(20000);
+        QCOMPARE(dlg.exec(), 1);
+        QCOMPARE(answerer.boxes.size(), 0);
+        QCOMPARE(dlg.findChild<QLabel *>(QStringLiteral("Label1"))->text(), QStringLiteral("Прибор найден ComPort №\\\\.\\COM38"));
+        QVERIFY(dlg.archiveHeader().seriesCount > 0);
+    }
+
     void nothingAnswersAnywhere()
     {
+        // Devices on COM3 and COM39 would answer the probe; the search never goes there.
+        PtyPair below;
+        PtyPair beyond;
+        QVERIFY(below.linkAs(kve::portLinkDirectory(), 3));
+        QVERIFY(beyond.linkAs(kve::portLinkDirectory(), 39));
         TForm2 dlg(nullptr);
+        dlg.setWaits(kShortCheckMs, kShortPauseMs);
         BoxAnswerer answerer;
         QTimer guard;
         guard.setSingleShot(true);
@@ -85,6 +114,8 @@ private slots:
         QCOMPARE(dlg.findChild<QLabel *>(QStringLiteral("Label1"))->text(), QString());
         QCOMPARE(dlg.commPort().portName(), QStringLiteral("\\\\.\\COM1"));
         QVERIFY(!dlg.commPort().connected());
+        QCOMPARE(below.read(0), QByteArray());
+        QCOMPARE(beyond.read(0), QByteArray());
     }
 
     void probeAnswerOtherThanZIsNoInstrument()
@@ -107,6 +138,7 @@ private slots:
             }
         });
         TForm2 dlg(nullptr);
+        dlg.setWaits(kShortCheckMs, kShortPauseMs);
         QTimer guard;
         guard.setSingleShot(true);
         QObject::connect(&guard, &QTimer::timeout, &dlg, [&] { dlg.findChild<QPushButton *>(QStringLiteral("Button1"))->click(); });

@@ -288,12 +288,25 @@ private slots:
 
     void closedTableIsLeftAlone()
     {
+        // A table file that exists but is closed: no row may reach it.
         kve::MeasurementTable t;
+        const QString path = newTable(t, QStringLiteral("closed.db"));
+        t.close();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+        QCOMPARE(before.size(), 578);
+        QByteArray img = emptyImage();
+        putRecord(img, 2, Raw{});
         ArchiveHeader h;
         h.seriesCount = 1;
         h.recordCounts[0] = 1;
-        kve::flash2qvd01(t, h, emptyImage(), 0);
+        kve::flash2qvd01(t, h, img, 0);
+        kve::flash2qvd01(t, h, img, 1);
         QVERIFY(!t.isOpen());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
     }
 
     void headerBeyondImageIsBounded()

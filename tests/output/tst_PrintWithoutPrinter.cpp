@@ -2,6 +2,7 @@
 // chosen, whether started from the menu or from the preview; closing it prints nothing.
 // The print server is pointed at a socket that does not exist, so that the machine's own
 // printers are not seen.
+#include "ModalHelper.h"
 #include "ReportFixture.h"
 #include "output/ReportPreview.h"
 #include "output/SeriesReport.h"
@@ -23,6 +24,8 @@ class TestPrintWithoutPrinter : public QObject {
     SeriesReport report;
 
 private slots:
+    void cleanup() { testing::stopWatchers(); }
+
     void initTestCase()
     {
         QVERIFY2(QPrinterInfo::availablePrinters().isEmpty(), "printers still seen");
@@ -63,10 +66,12 @@ private slots:
     {
         QStringList shown;
         bool previewOpen = false;
-        QTimer::singleShot(100, [&] {
-            auto *preview = qobject_cast<ReportPreviewDialog *>(QApplication::activeModalWidget());
-            if (!preview)
+        const auto answered = testing::whenModal([&](QWidget *w) {
+            auto *preview = qobject_cast<ReportPreviewDialog *>(w);
+            if (!preview) {
+                w->close();
                 return;
+            }
             previewOpen = true;
             QTimer watcher;
             connect(&watcher, &QTimer::timeout, [&] {
@@ -87,6 +92,7 @@ private slots:
             preview->reject();
         });
         previewSeries(nullptr, report, table, QStringLiteral("x"), 4);
+        QVERIFY(answered->answered);
         QVERIFY(previewOpen);
         QCOMPARE(shown, QStringList({QStringLiteral("ReportPrintDialog PDF-файл")}));
     }

@@ -1,3 +1,4 @@
+#include "ModalHelper.h"
 #include "ReportFixture.h"
 #include "output/ReportPreview.h"
 #include "output/SeriesReport.h"
@@ -17,6 +18,8 @@ class TestReportPreview : public QObject {
     SeriesReport report;
 
 private slots:
+    void cleanup() { testing::stopWatchers(); }
+
     void initTestCase()
     {
         QLocale::setDefault(QLocale(QLocale::Russian));
@@ -32,10 +35,12 @@ private slots:
         QStringList commands;
         int pages = -1;
         bool modal = false;
-        QTimer::singleShot(200, [&] {
-            auto *d = qobject_cast<ReportPreviewDialog *>(QApplication::activeModalWidget());
-            if (!d)
+        const auto shown = testing::whenModal([&](QWidget *w) {
+            auto *d = qobject_cast<ReportPreviewDialog *>(w);
+            if (!d) {
+                w->close();
                 return;
+            }
             modal = d->isModal();
             d->previewWidget()->updatePreview();
             pages = d->previewWidget()->pageCount();
@@ -50,6 +55,8 @@ private slots:
                     a->trigger();
         });
         previewSeries(nullptr, report, table, QStringLiteral("preview - ЖОРД-ЗР7"), 7);
+        QVERIFY(shown->answered);
+        QCOMPARE(shown->className, QStringLiteral("ReportPreviewDialog"));
         QVERIFY(modal);
         QCOMPARE(pages, 3);
         QCOMPARE(commands, QStringList({QStringLiteral("Увеличить"), QStringLiteral("Уменьшить"),
@@ -63,17 +70,21 @@ private slots:
         if (!QPrinterInfo::availablePrinters().isEmpty())
             QSKIP("a printer is installed here");
         report.setCellText(QStringLiteral("Memo12"), QStringLiteral("unchanged"));
-        printSeries(nullptr, report, table, QStringLiteral("x"), 7);   // no dialog: would hang otherwise
-        QVERIFY(QApplication::topLevelWidgets().isEmpty() || !QApplication::activeModalWidget());
+        testing::ModalCloser modal;
+        printSeries(nullptr, report, table, QStringLiteral("x"), 7);
+        QCOMPARE(modal.shown, QStringList());
         QCOMPARE(report.cellText(QStringLiteral("Memo12")), QStringLiteral("unchanged"));
     }
 
     void closedTableDoesNothing()
     {
+        report.setCellText(QStringLiteral("Memo12"), QStringLiteral("unchanged"));
         kve::MeasurementTable closed;
+        testing::ModalCloser modal;
         previewSeries(nullptr, report, closed, QStringLiteral("x"), 1);
         printSeries(nullptr, report, closed, QStringLiteral("x"), 1);
-        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(modal.shown, QStringList());
+        QCOMPARE(report.cellText(QStringLiteral("Memo12")), QStringLiteral("unchanged"));
     }
 };
 

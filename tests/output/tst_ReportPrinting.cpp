@@ -1,5 +1,6 @@
 // Prints for real to the print server's PDF printer and reads the PDF back: the sheets
 // that arrive are exactly the chosen pages, copies and order.
+#include "ModalHelper.h"
 #include "PrintedPdf.h"
 #include "ReportFixture.h"
 #include "output/ReportPreview.h"
@@ -84,6 +85,8 @@ class TestReportPrinting : public QObject {
     }
 
 private slots:
+    void cleanup() { testing::stopWatchers(); }
+
     void initTestCase()
     {
         printer = kvetest::pdfPrinterName();
@@ -152,8 +155,9 @@ private slots:
         QFETCH(bool, collate);
         QFETCH(QString, sheets);
         const QString job = kvetest::uniqueJobName("dialog");
-        QTimer::singleShot(100, [&] { answerPrintDialog(pages, copies, collate, true); });
+        const auto answered = testing::whenModal([&](QWidget *) { answerPrintDialog(pages, copies, collate, true); });
         printPrepared(nullptr, report.prepared(), -1, job);
+        QCOMPARE(answered->className, QStringLiteral("ReportPrintDialog"));
         QVERIFY(!QApplication::activeModalWidget());
         QCOMPARE(footers(printedSheets(job), 4), sheets);
     }
@@ -162,17 +166,20 @@ private slots:
     {
         const QString job = kvetest::uniqueJobName("preview");
         bool currentOffered = false;
-        QTimer::singleShot(100, [&] {
-            auto *preview = qobject_cast<ReportPreviewDialog *>(QApplication::activeModalWidget());
+        auto printDialog = std::make_shared<testing::ModalRecord>();
+        const auto previewShown = testing::whenModal([&](QWidget *w) {
+            auto *preview = qobject_cast<ReportPreviewDialog *>(w);
             if (!preview)
                 return;
             preview->previewWidget()->updatePreview();
             preview->previewWidget()->setCurrentPage(2);
-            QTimer::singleShot(100, [&] {
-                if (auto *d = qobject_cast<ReportPrintDialog *>(QApplication::activeModalWidget()))
-                    currentOffered = d->findChild<QRadioButton *>(QStringLiteral("currentPage"))->isEnabled();
-                answerPrintDialog(QStringLiteral("current"), 1, true, true);
-            });
+            printDialog = testing::whenModal(
+                [&](QWidget *) {
+                    if (auto *d = qobject_cast<ReportPrintDialog *>(QApplication::activeModalWidget()))
+                        currentOffered = d->findChild<QRadioButton *>(QStringLiteral("currentPage"))->isEnabled();
+                    answerPrintDialog(QStringLiteral("current"), 1, true, true);
+                },
+                10000, preview);
             for (QAction *a : preview->findChild<QToolBar *>()->actions())
                 if (a->text() == QStringLiteral("Печать"))
                     a->trigger();
@@ -181,6 +188,8 @@ private slots:
         // The preview prints under the job name it was given.
         ReportPreviewDialog dialog(report.prepared(), nullptr, job);
         dialog.exec();
+        QCOMPARE(previewShown->className, QStringLiteral("ReportPreviewDialog"));
+        QCOMPARE(printDialog->className, QStringLiteral("ReportPrintDialog"));
         QVERIFY(currentOffered);
         QCOMPARE(footers(printedSheets(job), 4), QStringLiteral("2"));
     }
@@ -188,10 +197,24 @@ private slots:
     void cancelPrintsNothing()
     {
         const QString job = kvetest::uniqueJobName("cancel");
-        QTimer::singleShot(100, [&] { answerPrintDialog(QStringLiteral("1"), 1, true, false); });
+        const auto answered = testing::whenModal([&](QWidget *) { answerPrintDialog(QStringLiteral("1"), 1, true, false); });
         printPrepared(nullptr, report.prepared(), -1, job);
-        // A printed job arrives within a couple of seconds here; give it more.
-        QTest::qWait(4000);
+        QCOMPARE(answered->className, QStringLiteral("ReportPrintDialog"));
+        QVERIFY(!QApplication::activeModalWidget());
+
+        // The printer takes its jobs in turn: once a job sent after the cancel has come out
+        // of it, a job of the cancelled print would have come out before.
+        const QString marker = kvetest::uniqueJobName("after_cancel");
+        QPrinter p(QPrinterInfo::printerInfo(printer), QPrinter::HighResolution);
+        kve::report::setUpPrinter(p, report.prepared());
+        p.setDocName(marker);
+        PrintChoice one;
+        one.pages = PrintChoice::Pages::List;
+        one.list = QStringLiteral("1");
+        QString error;
+        QVERIFY2(kve::report::printReport(p, report.prepared(), one, &error), qPrintable(error));
+        QCOMPARE(printedSheets(marker).size(), 1);
+
         QVERIFY(kvetest::jobFiles(outDir, job).isEmpty());
     }
 };

@@ -1,3 +1,4 @@
+#include "ModalHelper.h"
 #include "ReportFixture.h"
 #include "XlsReadBack.h"
 #include "output/SeriesReport.h"
@@ -51,25 +52,14 @@ class TestSpreadsheetExport : public QObject {
     }
 
     // Answers the next save dialog with a name, or cancels it when the name is empty.
-    static void answerSaveDialog(const QString &name)
+    static std::shared_ptr<testing::ModalRecord> answerSaveDialog(const QString &name)
     {
-        QTimer::singleShot(50, [name] {
-            auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-            if (!d)
-                return answerSaveDialog(name);
-            if (name.isEmpty()) {
-                d->reject();
-                return;
-            }
-            auto *edit = d->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-            if (!edit)
-                return d->reject();
-            edit->setText(name);
-            QTest::keyClick(edit, Qt::Key_Return);
-        });
+        return name.isEmpty() ? testing::whenModal(testing::reject()) : testing::whenModal(testing::chooseFile(name));
     }
 
 private slots:
+    void cleanup() { testing::stopWatchers(); }
+
     void initTestCase()
     {
         QLocale::setDefault(QLocale(QLocale::Russian));
@@ -244,8 +234,9 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("old");
         }
-        answerSaveDialog(QDir::current().filePath(QStringLiteral("книга")));
+        const auto saved = answerSaveDialog(QDir::current().filePath(QStringLiteral("книга")));
         exportSeries(nullptr, report, table, QStringLiteral("export - ЖОРД-ЗР7"), 1);
+        QVERIFY2(saved->answered, qPrintable(saved->problem));
         QCOMPARE(recorder.opened.size(), 1);
         QCOMPARE(recorder.opened[0].toLocalFile(), target);
         KVE_READ_WORKBOOK(book, target);
@@ -259,17 +250,26 @@ private slots:
     {
         recorder.opened.clear();
         const QStringList before = QDir::current().entryList(QDir::Files);
-        answerSaveDialog(QString());
+        const auto cancelled = answerSaveDialog(QString());
         exportSeries(nullptr, report, table, QStringLiteral("x"), 1);
+        QVERIFY(cancelled->answered);
+        QCOMPARE(cancelled->className, QStringLiteral("QFileDialog"));
         QCOMPARE(QDir::current().entryList(QDir::Files), before);
         QVERIFY(recorder.opened.isEmpty());
     }
 
     void closedTableDoesNothing()
     {
+        recorder.opened.clear();
+        report.setCellText(QStringLiteral("Memo12"), QStringLiteral("unchanged"));
+        const QStringList before = QDir::current().entryList(QDir::Files);
         kve::MeasurementTable closed;
-        exportSeries(nullptr, report, closed, QStringLiteral("x"), 1);   // no dialog to answer: returns at once
+        testing::ModalCloser modal;
+        exportSeries(nullptr, report, closed, QStringLiteral("x"), 1);
+        QCOMPARE(modal.shown, QStringList());
         QVERIFY(recorder.opened.isEmpty());
+        QCOMPARE(QDir::current().entryList(QDir::Files), before);
+        QCOMPARE(report.cellText(QStringLiteral("Memo12")), QStringLiteral("unchanged"));
     }
 
     void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }

@@ -1,3 +1,4 @@
+#include "ExpectedTableHeader.h"
 #include "store/MeasurementTable.h"
 
 #include <QDate>
@@ -88,17 +89,13 @@ private slots:
         QCOMPARE(quint8(b[29]), quint8(0));
         QCOMPARE(quint8(b[576]), quint8(0x0D));
         QCOMPARE(quint8(b[577]), quint8(0x1A));
-        // Descriptors: name zero-padded, type, address 0, width, decimals 0, rest 0.
-        for (int i = 0; i < kve::kFieldCount; ++i) {
-            const QByteArray d = b.mid(32 + 32 * i, 32);
-            QByteArray name(kve::kFields[i].name);
-            name.append(QByteArray(11 - name.size(), '\0'));
-            QCOMPARE(d.left(11), name);
-            QCOMPARE(d[11], kve::kFields[i].type);
-            QCOMPARE(d.mid(12, 4), QByteArray(4, '\0'));
-            QCOMPARE(int(quint8(d[16])), kve::kFields[i].width);
-            QCOMPARE(d.mid(17), QByteArray(15, '\0'));
-        }
+        // Descriptors: name zero-padded, type, address 0, width, decimals 0, rest 0; one by
+        // one, so that a difference names its field.
+        const QByteArray descriptors = expected::fieldDescriptors();
+        QCOMPARE(descriptors.size(), 17 * 32 + 1);
+        for (int at = 32; at < 576; at += 32)
+            QCOMPARE(b.mid(at, 32).toHex(' '), descriptors.mid(at - 32, 32).toHex(' '));
+        QCOMPARE(b.mid(32, 545), descriptors);
     }
 
     void rowBytesFollowTheWidthRule()

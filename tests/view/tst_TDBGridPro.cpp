@@ -563,6 +563,12 @@ void TestTDBGridPro::tabDoesNotStartEdit()
     QTest::keyClick(grid.view(), Qt::Key_A);
     QVERIFY(grid.isEditing());
     QCOMPARE(spy.count(), 1);
+    auto *editor = grid.view()->viewport()->findChild<QLineEdit *>();
+    QVERIFY(editor);
+    QCOMPARE(editor->text(), QStringLiteral("a"));
+    grid.commitEdit();
+    QVERIFY(!grid.isEditing());
+    QCOMPARE(m_table->textAt(0, fieldIndex(QStringLiteral("COMMENT"))), QStringLiteral("a"));
 }
 
 void TestTDBGridPro::contextMenuOnRightClick()
