@@ -145,6 +145,7 @@ private slots:
 
     void cleanup()
     {
+        testing::stopWatchers();
         m_emulator.reset();
         QFile::setPermissions(path("ro"), QFileDevice::Permissions(0x7777));
         m_dir.reset();

@@ -224,6 +224,7 @@ private slots:
 
     void cleanup()
     {
+        testing::stopWatchers();
         blockSettings(false);
         if (m_windows)
             main()->table().setDbModified(false);
@@ -343,7 +344,7 @@ private slots:
         const QString typed = path(command == QLatin1String("Excel1") ? "book.xls" : "first.db");
 
         auto first = std::make_shared<Shown>();
-        auto firstAnswered = whenModal([&, first](QWidget *w) {
+        auto firstAnswered = whenModal([&, first](QWidget *w, testing::ModalRecord &record) {
             auto *dialog = qobject_cast<QFileDialog *>(w);
             QVERIFY(dialog);
             if (auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
@@ -351,7 +352,7 @@ private slots:
             if (auto *combo = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))
                 first->filter = combo->currentText();
             if (accept) {
-                testing::chooseFile(typed)(w);
+                testing::chooseFile(typed)(w, record);
             } else {
                 dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(typed);
                 dialog->reject();
@@ -359,6 +360,7 @@ private slots:
         });
         main()->item(command)->trigger();
         QVERIFY(firstAnswered->answered);
+        QVERIFY2(firstAnswered->problem.isEmpty(), qPrintable(firstAnswered->problem));
         if (command == QLatin1String("Excel1"))
             QCOMPARE(QFile::exists(typed), accept);
 

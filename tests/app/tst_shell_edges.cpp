@@ -90,6 +90,7 @@ private slots:
 
     void cleanup()
     {
+        testing::stopWatchers();
         if (HelpWindow *help = helpWindow())
             help->hide();
         if (m_windows)
