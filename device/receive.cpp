@@ -157,31 +157,86 @@ void TForm2::showEvent(QShowEvent *event)
 
 void TForm2::FormShow()
 {
-    m_phase = Phase::Talking;
-    m_titleSaved = true;
-    Timer2.stop();
     Timer2.setInterval(m_pauseInterval);
-    m_savedTitle = kve::applicationTitle();
     CheckBox1->setChecked(false);
     CommPortDriver1.setPortName(kDefaultPort);
     const char request = m_protocol.requestIdentification();
-    ProgressBar1->setValue(0);
     setLabelText(StaticText5, QString());
     setLabelText(StaticText1, QString());
     setLabelText(StaticText7, QString());
-    setLabelText(StaticText2, QStringLiteral("Ожидание готовности прибора ..."));
     setWindowTitle(QStringLiteral("Прием данных"));
     CommPortDriver1.OpenPort();
     CommPortDriver1.WriteOneByte(request);
-    Timer1.start(m_checkInterval);
+    enterState(State::Waiting);
+}
+
+bool TForm2::talking() const
+{
+    switch (m_state) {
+    case State::Waiting:
+    case State::Searching:
+    case State::Pausing:
+    case State::Receiving:
+        return true;
+    case State::Idle:
+    case State::Ending:
+    case State::LinkLost:
+        break;
+    }
+    return false;
+}
+
+void TForm2::enterState(State next)
+{
+    const State previous = m_state;
+    m_state = next;
+    if (previous == State::Idle && next != State::Idle)
+        m_savedTitle = kve::applicationTitle();
+    // Only the state's own timer may run.
+    if (next != State::Waiting)
+        Timer1.stop();
+    if (next != State::Pausing)
+        Timer2.stop();
+
+    switch (next) {
+    case State::Idle:
+        if (previous != State::Idle)
+            kve::setApplicationTitle(m_savedTitle);
+        // Every ending has closed the port already; make sure of it.
+        CommPortDriver1.ClosePort();
+        break;
+    case State::Waiting:
+        ProgressBar1->setValue(0);
+        setLabelText(StaticText2, QStringLiteral("Ожидание готовности прибора ..."));
+        Timer1.start(m_checkInterval);
+        break;
+    case State::Searching:
+    case State::Receiving:
+        break;
+    case State::Pausing:
+        setLabelText(StaticText2, QStringLiteral("Идет прием информации ..."));
+        Timer2.start(m_pauseInterval);
+        break;
+    case State::Ending:
+        // Nothing more may arrive while the operator reads the box.
+        CommPortDriver1.ClosePort();
+        break;
+    case State::LinkLost:
+        // Nothing more can arrive, so no timer may go on; "Отмена" ends the dialog.
+        setLabelText(StaticText2, QStringLiteral("Связь с прибором прервана"));
+        break;
+    }
+    if (next != previous)
+        emit stateChanged(next);
 }
 
 void TForm2::Timer1Timer()
 {
     Timer1.stop();
-    if (m_phase != Phase::Talking || CommPortDriver1.OpenPort())
+    if (m_state != State::Waiting || CommPortDriver1.OpenPort())
         return;
 
+    enterState(State::Searching);
     const QStringList &names = kve::portNames();
     for (int i = kFirstSearchedPort; i <= kve::kPortNameCount; ++i) {
         const QString &name = names.at(i - 1);
@@ -196,7 +251,7 @@ void TForm2::Timer1Timer()
             setLabelText(Label1, QStringLiteral("Прибор найден ComPort №") + name);
             repaint();
             CommPortDriver1.WriteOneByte(m_protocol.requestIdentification());
-            Timer1.start(m_checkInterval);
+            enterState(State::Waiting);
             return;
         }
     }
@@ -205,6 +260,7 @@ void TForm2::Timer1Timer()
     CommPortDriver1.setPortName(kIdlePort);
     m_protocol.reset();
     ProgressBar1->setValue(0);
+    enterState(State::Ending);
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"),
                     QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!"),
                     QMessageBox::Ok, this);
@@ -224,8 +280,9 @@ bool TForm2::Com_Connect()
 void TForm2::Timer2Timer()
 {
     Timer2.stop();
-    if (m_phase != Phase::Talking)
+    if (m_state != State::Pausing)
         return;
+    enterState(State::Receiving);
     CommPortDriver1.WriteOneByte(m_protocol.requestArchive());
 }
 
@@ -237,9 +294,10 @@ void TForm2::send(const QByteArray &bytes)
 
 void TForm2::CommPortDriver1ReceiveData(const char *data, quint32 size)
 {
-    if (m_phase != Phase::Talking)
+    if (!talking())
         return;
     const DownloadProtocol::Step step = m_protocol.feed(data, size);
+    // The instrument answered: the check that would start a search is over.
     if (step.stopCheckTimer)
         Timer1.stop();
     send(step.send);
@@ -250,9 +308,9 @@ void TForm2::CommPortDriver1ReceiveData(const char *data, quint32 size)
         setLabelText(StaticText7, QString::number(h.serialNumber));
         if (m_mainWindow)
             m_mainWindow->setWindowTitle(StaticText5->text());
-        setLabelText(StaticText2, QStringLiteral("Идет прием информации ..."));
-        if (!Timer2.isActive())
-            Timer2.start(m_pauseInterval);
+        // A pause under way is not started again.
+        if (m_state != State::Pausing)
+            enterState(State::Pausing);
     }
     ProgressBar1->setValue(m_protocol.progress());
 
@@ -274,11 +332,7 @@ void TForm2::CommPortDriver1ReceiveData(const char *data, quint32 size)
 
 void TForm2::endWithBox(const QString &caption, const QString &text)
 {
-    // Close first: nothing more may arrive while the operator reads the box.
-    CommPortDriver1.ClosePort();
-    Timer1.stop();
-    Timer2.stop();
-    m_phase = Phase::Idle;
+    enterState(State::Ending);
     QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, this);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
@@ -287,14 +341,9 @@ void TForm2::endWithBox(const QString &caption, const QString &text)
 
 void TForm2::CommPortDriver1LinkLost()
 {
-    // The line went away (cable pulled, adapter gone): nothing more can arrive, so no
-    // timer may go on; the operator is told and ends the dialog with "Отмена".
-    if (m_phase != Phase::Talking)
-        return;
-    m_phase = Phase::LinkLost;
-    Timer1.stop();
-    Timer2.stop();
-    setLabelText(StaticText2, QStringLiteral("Связь с прибором прервана"));
+    // The line went away (cable pulled, adapter gone).
+    if (talking())
+        enterState(State::LinkLost);
 }
 
 void TForm2::Button1Click()
@@ -319,13 +368,5 @@ void TForm2::done(int result)
 
 void TForm2::FormClose()
 {
-    m_phase = Phase::Idle;
-    if (m_titleSaved) {
-        kve::setApplicationTitle(m_savedTitle);
-        m_titleSaved = false;
-    }
-    Timer2.stop();
-    Timer1.stop();
-    // Every ending has closed the port already; make sure of it.
-    CommPortDriver1.ClosePort();
+    enterState(State::Idle);
 }

@@ -18,6 +18,18 @@ class QPushButton;
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
+    // Where the dialog stands; every change goes through enterState().
+    enum class State {
+        Idle,        // not shown, or closed
+        Waiting,     // identification requested; the check runs until the first answer
+        Searching,   // the port did not open: the other ports are probed
+        Pausing,     // identified; the pause runs before the archive is requested
+        Receiving,   // the archive is requested and arriving
+        Ending,      // a box tells why it ends; nothing more is received
+        LinkLost,    // the port closed itself; only "Отмена" is left
+    };
+    Q_ENUM(State)
+
     explicit TForm2(QWidget *mainWindow, QWidget *parent = nullptr);
     ~TForm2() override;
 
@@ -30,12 +42,16 @@ public:
     const TCommPortDriver &commPort() const { return CommPortDriver1; }
     const QTimer &checkTimer() const { return Timer1; }
     const QTimer &pauseTimer() const { return Timer2; }
+    State state() const { return m_state; }
 
     // The 3000 ms check and the 1000 ms pause, shortened by tests that do not measure them.
     void setWaits(int checkMs, int pauseMs);
 
     void done(int result) override;
     void reject() override;
+
+signals:
+    void stateChanged(TForm2::State state);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -54,18 +70,14 @@ private:
     void send(const QByteArray &bytes);
     void endWithBox(const QString &caption, const QString &text);
     void setLabelText(QLabel *label, const QString &text);
-
-    // Where the dialog stands between showing and closing.
-    enum class Phase {
-        Idle,       // not shown, or its ending is under way
-        Talking,    // the port and the protocol drive the dialog
-        LinkLost,   // the port closed itself; only "Отмена" is left
-    };
+    // Arms the timer of the state and stops the other, sets what the state shows.
+    void enterState(State next);
+    // The port and the protocol drive the dialog.
+    bool talking() const;
 
     QPointer<QWidget> m_mainWindow;
     QString m_savedTitle;
-    Phase m_phase = Phase::Idle;
-    bool m_titleSaved = false;
+    State m_state = State::Idle;
     int m_checkInterval;
     int m_pauseInterval;
 
