@@ -29,6 +29,37 @@ constexpr std::array<NamedColour, 20> kColourNames{{
 constexpr qint64 kClNone = 0x1FFFFFFF;
 constexpr qint64 kClDefault = 0x20000000;
 
+// The colour of a notation integer: red + 256 green + 65536 blue, or none for clNone and
+// clDefault; false for any other number.
+bool colourOfNumber(qint64 value, std::optional<QColor> &colour)
+{
+    if (value == kClNone || value == kClDefault) {
+        colour.reset();
+        return true;
+    }
+    if (value < 0 || value > 0xFFFFFF)
+        return false;
+    colour = QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+    return true;
+}
+
+// The colour of a name of the colour table, or none for clNone and clDefault; false for others.
+bool colourOfName(const QString &name, std::optional<QColor> &colour)
+{
+    for (const NamedColour &c : kColourNames) {
+        if (name.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0) {
+            colour = QColor(c.red, c.green, c.blue);
+            return true;
+        }
+    }
+    if (name.compare(QLatin1String("clNone"), Qt::CaseInsensitive) == 0 ||
+        name.compare(QLatin1String("clDefault"), Qt::CaseInsensitive) == 0) {
+        colour.reset();
+        return true;
+    }
+    return false;
+}
+
 bool sameColour(const std::optional<QColor> &a, const std::optional<QColor> &b)
 {
     if (a.has_value() != b.has_value())
@@ -439,17 +470,10 @@ private:
                 badValue(property, v);
             column.OptionsVisual = v.items;
         } else if (is("Color")) {
-            if (v.kind == TokenKind::Integer) {
-                column.Color = colourOfInteger(property, v);
-            } else if (v.kind == TokenKind::Identifier) {
-                try {
-                    column.Color = colourFromText(v.text);
-                } catch (const LayoutTextError &) {
-                    badValue(property, v);
-                }
-            } else {
+            const bool known = (v.kind == TokenKind::Integer && colourOfNumber(v.integer, column.Color)) ||
+                               (v.kind == TokenKind::Identifier && colourOfName(v.text, column.Color));
+            if (!known)
                 badValue(property, v);
-            }
         } else if (name.startsWith(QLatin1String("Font."), Qt::CaseInsensitive) && fontPart(name.mid(5))) {
             const QString part = QLatin1String(fontPart(name.mid(5)));
             auto same = [&part](const QPair<QString, QString> &p) { return p.first == part; };
@@ -458,15 +482,6 @@ private:
         } else {
             fail(property.line, QStringLiteral("у столбца нет свойства «%1»").arg(name));
         }
-    }
-
-    static std::optional<QColor> colourOfInteger(const Token &property, const Value &v)
-    {
-        if (v.integer == kClNone || v.integer == kClDefault)
-            return std::nullopt;
-        if (v.integer < 0 || v.integer > 0xFFFFFF)
-            badValue(property, v);
-        return QColor(int(v.integer & 0xFF), int((v.integer >> 8) & 0xFF), int((v.integer >> 16) & 0xFF));
     }
 
     // The canonical spelling of a font sub-property, or null for one a font lacks.
@@ -578,19 +593,13 @@ QString colourText(const QColor &colour)
 
 std::optional<QColor> colourFromText(const QString &text)
 {
-    for (const NamedColour &c : kColourNames) {
-        if (text.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0)
-            return QColor(c.red, c.green, c.blue);
-    }
-    if (text.compare(QLatin1String("clNone"), Qt::CaseInsensitive) == 0 ||
-        text.compare(QLatin1String("clDefault"), Qt::CaseInsensitive) == 0)
-        return std::nullopt;
+    std::optional<QColor> colour;
+    if (colourOfName(text, colour))
+        return colour;
     bool ok = false;
     const qint64 value = text.toLongLong(&ok);
-    if (ok && value >= 0 && value <= 0xFFFFFF)
-        return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
-    if (ok && (value == kClNone || value == kClDefault))
-        return std::nullopt;
+    if (ok && colourOfNumber(value, colour))
+        return colour;
     throw LayoutTextError(QStringLiteral("Неизвестный цвет «%1»").arg(text));
 }
 
