@@ -1,5 +1,6 @@
 #include "LayoutText.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -28,6 +29,37 @@ constexpr std::array<NamedColour, 20> kColourNames{{
 // "No colour" values of the notation: the column uses the grid's colour.
 constexpr qint64 kClNone = 0x1FFFFFFF;
 constexpr qint64 kClDefault = 0x20000000;
+
+// The colour of a notation integer: red + 256 green + 65536 blue, or none for clNone and
+// clDefault; false for any other number.
+bool colourOfNumber(qint64 value, std::optional<QColor> &colour)
+{
+    if (value == kClNone || value == kClDefault) {
+        colour.reset();
+        return true;
+    }
+    if (value < 0 || value > 0xFFFFFF)
+        return false;
+    colour = QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+    return true;
+}
+
+// The colour of a name of the colour table, or none for clNone and clDefault; false for others.
+bool colourOfName(const QString &name, std::optional<QColor> &colour)
+{
+    for (const NamedColour &c : kColourNames) {
+        if (name.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0) {
+            colour = QColor(c.red, c.green, c.blue);
+            return true;
+        }
+    }
+    if (name.compare(QLatin1String("clNone"), Qt::CaseInsensitive) == 0 ||
+        name.compare(QLatin1String("clDefault"), Qt::CaseInsensitive) == 0) {
+        colour.reset();
+        return true;
+    }
+    return false;
+}
 
 bool sameColour(const std::optional<QColor> &a, const std::optional<QColor> &b)
 {
@@ -277,6 +309,222 @@ struct Value {
     int line = 1;
 };
 
+// --- the column properties ------------------------------------------------------------------
+
+// What a property makes of one "Name = value" line.
+enum class Reading { NotThisProperty, Taken, WrongValue };
+
+const ColumnLayout &defaults()
+{
+    static const ColumnLayout d;
+    return d;
+}
+
+// One "Name = value" or "Name.Part = value" line of a column.
+void line(QString &out, QLatin1String name, QStringView part, const QString &value)
+{
+    out += QLatin1String("      ");
+    out += name;
+    if (!part.isEmpty()) {
+        out += QLatin1Char('.');
+        out += part;
+    }
+    out += QLatin1String(" = ");
+    out += value;
+    out += kCrLf;
+}
+
+// Value codecs: text() writes a value, take() reads one and says false when it does not fit.
+
+struct QuotedText {
+    static QString text(const QString &value) { return quoteString(value); }
+    static bool take(const Value &v, QString &out)
+    {
+        if (v.kind != TokenKind::String)
+            return false;
+        out = v.text;
+        return true;
+    }
+};
+
+struct Word {
+    static QString text(const QString &value) { return value; }
+    static bool take(const Value &v, QString &out)
+    {
+        if (v.kind != TokenKind::Identifier)
+            return false;
+        out = v.text;
+        return true;
+    }
+};
+
+struct WordSet {
+    static QString text(const QStringList &value)
+    {
+        return QLatin1Char('[') + value.join(QStringLiteral(", ")) + QLatin1Char(']');
+    }
+    static bool take(const Value &v, QStringList &out)
+    {
+        if (v.kind != TokenKind::Symbol)
+            return false;
+        out = v.items;
+        return true;
+    }
+};
+
+template <qint64 Min>
+struct Number {
+    static QString text(int value) { return QString::number(value); }
+    static bool take(const Value &v, int &out)
+    {
+        if (v.kind != TokenKind::Integer || v.integer < Min || v.integer > std::numeric_limits<int>::max())
+            return false;
+        out = int(v.integer);
+        return true;
+    }
+};
+
+template <typename E, QString (*Name)(E), E... Values>
+struct Named {
+    static QString text(E value) { return Name(value); }
+    static bool take(const Value &v, E &out)
+    {
+        if (v.kind != TokenKind::Identifier)
+            return false;
+        for (E e : {Values...}) {
+            if (v.text.compare(Name(e), Qt::CaseInsensitive) == 0) {
+                out = e;
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+struct Colour {
+    static bool same(const std::optional<QColor> &a, const std::optional<QColor> &b) { return sameColour(a, b); }
+    // Written only when it differs from the default, which is no colour.
+    static QString text(const std::optional<QColor> &value) { return colourText(*value); }
+    static bool take(const Value &v, std::optional<QColor> &out)
+    {
+        return (v.kind == TokenKind::Integer && colourOfNumber(v.integer, out)) ||
+               (v.kind == TokenKind::Identifier && colourOfName(v.text, out));
+    }
+};
+
+// The canonical spelling of a font sub-property, or null for one a font lacks.
+const char *fontPart(const QString &part)
+{
+    static const char *const parts[] = {"Charset", "Color", "Height", "Name", "Pitch", "Size", "Style"};
+    for (const char *p : parts) {
+        if (part.compare(QLatin1String(p), Qt::CaseInsensitive) == 0)
+            return p;
+    }
+    return nullptr;
+}
+
+QString valueText(const Value &v)
+{
+    switch (v.kind) {
+    case TokenKind::Integer:
+        return QString::number(v.integer);
+    case TokenKind::Float:
+        return QString::number(v.real, 'g', 17);
+    case TokenKind::String:
+        return quoteString(v.text);
+    case TokenKind::Symbol:
+        return QLatin1Char('[') + v.items.join(QStringLiteral(", ")) + QLatin1Char(']');
+    default:
+        return v.text;
+    }
+}
+
+// An own font: one "Font.Part = value" line per sub-property, values kept as written.
+struct FontParts {
+    using Parts = QList<QPair<QString, QString>>;
+    static void writeParts(QString &out, QLatin1String name, const Parts &value)
+    {
+        for (const auto &part : value)
+            line(out, name, part.first, part.second);
+    }
+    static Reading readPart(QLatin1String name, const QString &property, const Value &v, Parts &out)
+    {
+        if (property.size() <= name.size() || !property.startsWith(name, Qt::CaseInsensitive) ||
+            property.at(name.size()) != QLatin1Char('.'))
+            return Reading::NotThisProperty;
+        const char *known = fontPart(property.mid(name.size() + 1));
+        if (!known)
+            return Reading::NotThisProperty;
+        const QString part = QLatin1String(known);
+        out.removeIf([&part](const QPair<QString, QString> &p) { return p.first == part; });
+        out.append({part, valueText(v)});
+        return Reading::Taken;
+    }
+};
+
+// One property of ColumnLayout: how it is compared, written (nothing at its default) and read.
+struct ColumnProperty {
+    const char *name;
+    bool (*same)(const ColumnLayout &, const ColumnLayout &);
+    void (*write)(QString &out, QLatin1String name, const ColumnLayout &);
+    Reading (*read)(QLatin1String name, const QString &property, const Value &, ColumnLayout &);
+};
+
+template <typename Codec, typename T>
+bool sameValue(const T &a, const T &b)
+{
+    if constexpr (requires { &Codec::same; })
+        return Codec::same(a, b);
+    else
+        return a == b;
+}
+
+template <auto Member, typename Codec>
+constexpr ColumnProperty property(const char *name)
+{
+    return ColumnProperty{
+        name,
+        [](const ColumnLayout &a, const ColumnLayout &b) { return sameValue<Codec>(a.*Member, b.*Member); },
+        [](QString &out, QLatin1String name, const ColumnLayout &c) {
+            if (sameValue<Codec>(c.*Member, defaults().*Member))
+                return;
+            if constexpr (requires { &Codec::writeParts; })
+                Codec::writeParts(out, name, c.*Member);
+            else
+                line(out, name, {}, Codec::text(c.*Member));
+        },
+        [](QLatin1String name, const QString &property, const Value &v, ColumnLayout &c) {
+            if constexpr (requires { &Codec::readPart; }) {
+                return Codec::readPart(name, property, v, c.*Member);
+            } else {
+                if (property.compare(name, Qt::CaseInsensitive) != 0)
+                    return Reading::NotThisProperty;
+                return Codec::take(v, c.*Member) ? Reading::Taken : Reading::WrongValue;
+            }
+        }};
+}
+
+constexpr qint64 kIntMin = std::numeric_limits<int>::min();
+
+// Every column property, in the order the text lists them; a property's default is its
+// initial value in ColumnLayout.
+constexpr std::array kColumnProperties{
+    property<&ColumnLayout::FieldName, QuotedText>("FieldName"),
+    property<&ColumnLayout::OptionsVisual, WordSet>("OptionsVisual"),
+    property<&ColumnLayout::TitleState, Named<TitleState, titleStateName, TitleState::tsSortedNone,
+                                              TitleState::tsSortedUp, TitleState::tsSortedDown>>("TitleState"),
+    property<&ColumnLayout::FooterState, Word>("FooterState"),
+    property<&ColumnLayout::Width, Number<0>>("Width"),
+    property<&ColumnLayout::LayoutLevel, Number<kIntMin>>("LayoutLevel"),
+    property<&ColumnLayout::LayoutIndex, Number<kIntMin>>("LayoutIndex"),
+    property<&ColumnLayout::Color, Colour>("Color"),
+    property<&ColumnLayout::Alignment,
+             Named<ColumnAlignment, alignmentName, ColumnAlignment::talDefault, ColumnAlignment::talLeftJustify,
+                   ColumnAlignment::talRightJustify, ColumnAlignment::talCenter>>("Alignment"),
+    property<&ColumnLayout::Font, FontParts>("Font"),
+    property<&ColumnLayout::SortOrder, Number<kIntMin>>("SortOrder"),
+};
+
 class Parser {
 public:
     explicit Parser(const QString &text) : m_lexer(text) { advance(); }
@@ -375,125 +623,19 @@ private:
         }
     }
 
-    [[noreturn]] static void badValue(const Token &property, const Value &)
-    {
-        fail(property.line, QStringLiteral("неверное значение свойства «%1»").arg(property.text));
-    }
-
-    static int integerOf(const Token &property, const Value &v, qint64 min = std::numeric_limits<int>::min())
-    {
-        if (v.kind != TokenKind::Integer || v.integer < min || v.integer > std::numeric_limits<int>::max())
-            badValue(property, v);
-        return int(v.integer);
-    }
-
     static void assign(ColumnLayout &column, const Token &property, const Value &v)
     {
-        const QString name = property.text;
-        auto is = [&name](const char *candidate) {
-            return name.compare(QLatin1String(candidate), Qt::CaseInsensitive) == 0;
-        };
-        if (is("FieldName")) {
-            if (v.kind != TokenKind::String)
-                badValue(property, v);
-            column.FieldName = v.text;
-        } else if (is("Width")) {
-            column.Width = integerOf(property, v, 0);
-        } else if (is("LayoutLevel")) {
-            column.LayoutLevel = integerOf(property, v);
-        } else if (is("LayoutIndex")) {
-            column.LayoutIndex = integerOf(property, v);
-        } else if (is("SortOrder")) {
-            column.SortOrder = integerOf(property, v);
-        } else if (is("TitleState")) {
-            if (v.kind != TokenKind::Identifier)
-                badValue(property, v);
-            bool found = false;
-            for (TitleState s : {TitleState::tsSortedNone, TitleState::tsSortedUp, TitleState::tsSortedDown}) {
-                if (v.text.compare(titleStateName(s), Qt::CaseInsensitive) == 0) {
-                    column.TitleState = s;
-                    found = true;
-                }
+        for (const ColumnProperty &p : kColumnProperties) {
+            switch (p.read(QLatin1String(p.name), property.text, v, column)) {
+            case Reading::Taken:
+                return;
+            case Reading::WrongValue:
+                fail(property.line, QStringLiteral("неверное значение свойства «%1»").arg(property.text));
+            case Reading::NotThisProperty:
+                break;
             }
-            if (!found)
-                badValue(property, v);
-        } else if (is("Alignment")) {
-            if (v.kind != TokenKind::Identifier)
-                badValue(property, v);
-            bool found = false;
-            for (ColumnAlignment a : {ColumnAlignment::talDefault, ColumnAlignment::talLeftJustify,
-                                      ColumnAlignment::talRightJustify, ColumnAlignment::talCenter}) {
-                if (v.text.compare(alignmentName(a), Qt::CaseInsensitive) == 0) {
-                    column.Alignment = a;
-                    found = true;
-                }
-            }
-            if (!found)
-                badValue(property, v);
-        } else if (is("FooterState")) {
-            if (v.kind != TokenKind::Identifier)
-                badValue(property, v);
-            column.FooterState = v.text;
-        } else if (is("OptionsVisual")) {
-            if (v.kind != TokenKind::Symbol)
-                badValue(property, v);
-            column.OptionsVisual = v.items;
-        } else if (is("Color")) {
-            if (v.kind == TokenKind::Integer) {
-                column.Color = colourOfInteger(property, v);
-            } else if (v.kind == TokenKind::Identifier) {
-                try {
-                    column.Color = colourFromText(v.text);
-                } catch (const LayoutTextError &) {
-                    badValue(property, v);
-                }
-            } else {
-                badValue(property, v);
-            }
-        } else if (name.startsWith(QLatin1String("Font."), Qt::CaseInsensitive) && fontPart(name.mid(5))) {
-            const QString part = QLatin1String(fontPart(name.mid(5)));
-            auto same = [&part](const QPair<QString, QString> &p) { return p.first == part; };
-            column.Font.removeIf(same);
-            column.Font.append({part, valueText(v)});
-        } else {
-            fail(property.line, QStringLiteral("у столбца нет свойства «%1»").arg(name));
         }
-    }
-
-    static std::optional<QColor> colourOfInteger(const Token &property, const Value &v)
-    {
-        if (v.integer == kClNone || v.integer == kClDefault)
-            return std::nullopt;
-        if (v.integer < 0 || v.integer > 0xFFFFFF)
-            badValue(property, v);
-        return QColor(int(v.integer & 0xFF), int((v.integer >> 8) & 0xFF), int((v.integer >> 16) & 0xFF));
-    }
-
-    // The canonical spelling of a font sub-property, or null for one a font lacks.
-    static const char *fontPart(const QString &part)
-    {
-        static const char *const parts[] = {"Charset", "Color", "Height", "Name", "Pitch", "Size", "Style"};
-        for (const char *p : parts) {
-            if (part.compare(QLatin1String(p), Qt::CaseInsensitive) == 0)
-                return p;
-        }
-        return nullptr;
-    }
-
-    static QString valueText(const Value &v)
-    {
-        switch (v.kind) {
-        case TokenKind::Integer:
-            return QString::number(v.integer);
-        case TokenKind::Float:
-            return QString::number(v.real, 'g', 17);
-        case TokenKind::String:
-            return quoteString(v.text);
-        case TokenKind::Symbol:
-            return QLatin1Char('[') + v.items.join(QStringLiteral(", ")) + QLatin1Char(']');
-        default:
-            return v.text;
-        }
+        fail(property.line, QStringLiteral("у столбца нет свойства «%1»").arg(property.text));
     }
 
     void advance() { m_token = m_lexer.next(); }
@@ -533,10 +675,8 @@ private:
 
 bool ColumnLayout::operator==(const ColumnLayout &o) const
 {
-    return FieldName == o.FieldName && Width == o.Width && LayoutLevel == o.LayoutLevel &&
-           LayoutIndex == o.LayoutIndex && TitleState == o.TitleState && SortOrder == o.SortOrder &&
-           FooterState == o.FooterState && OptionsVisual == o.OptionsVisual && sameColour(Color, o.Color) &&
-           Alignment == o.Alignment && Font == o.Font;
+    return std::all_of(kColumnProperties.begin(), kColumnProperties.end(),
+                       [this, &o](const ColumnProperty &p) { return p.same(*this, o); });
 }
 
 QString titleStateName(TitleState state)
@@ -578,59 +718,28 @@ QString colourText(const QColor &colour)
 
 std::optional<QColor> colourFromText(const QString &text)
 {
-    for (const NamedColour &c : kColourNames) {
-        if (text.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0)
-            return QColor(c.red, c.green, c.blue);
-    }
-    if (text.compare(QLatin1String("clNone"), Qt::CaseInsensitive) == 0 ||
-        text.compare(QLatin1String("clDefault"), Qt::CaseInsensitive) == 0)
-        return std::nullopt;
+    std::optional<QColor> colour;
+    if (colourOfName(text, colour))
+        return colour;
     bool ok = false;
     const qint64 value = text.toLongLong(&ok);
-    if (ok && value >= 0 && value <= 0xFFFFFF)
-        return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
-    if (ok && (value == kClNone || value == kClDefault))
-        return std::nullopt;
+    if (ok && colourOfNumber(value, colour))
+        return colour;
     throw LayoutTextError(QStringLiteral("Неизвестный цвет «%1»").arg(text));
 }
 
 QString writeLayoutText(const std::vector<ColumnLayout> &columns)
 {
-    const ColumnLayout d;
     QString out = QStringLiteral("object TUniDataStorage") + kCrLf;
     out += QStringLiteral("  Data = <");
     if (columns.empty()) {
         out += QLatin1Char('>') + kCrLf;
     } else {
         out += kCrLf;
-        auto line = [&out](const char *name, const QString &value) {
-            out += QStringLiteral("      ") + QLatin1String(name) + QStringLiteral(" = ") + value + kCrLf;
-        };
         for (std::size_t i = 0; i < columns.size(); ++i) {
-            const ColumnLayout &c = columns[i];
             out += QStringLiteral("    item") + kCrLf;
-            if (c.FieldName != d.FieldName)
-                line("FieldName", quoteString(c.FieldName));
-            if (c.OptionsVisual != d.OptionsVisual)
-                line("OptionsVisual", QLatin1Char('[') + c.OptionsVisual.join(QStringLiteral(", ")) + QLatin1Char(']'));
-            if (c.TitleState != d.TitleState)
-                line("TitleState", titleStateName(c.TitleState));
-            if (c.FooterState != d.FooterState)
-                line("FooterState", c.FooterState);
-            if (c.Width != d.Width)
-                line("Width", QString::number(c.Width));
-            if (c.LayoutLevel != d.LayoutLevel)
-                line("LayoutLevel", QString::number(c.LayoutLevel));
-            if (c.LayoutIndex != d.LayoutIndex)
-                line("LayoutIndex", QString::number(c.LayoutIndex));
-            if (c.Color)
-                line("Color", colourText(*c.Color));
-            if (c.Alignment != d.Alignment)
-                line("Alignment", alignmentName(c.Alignment));
-            for (const auto &part : c.Font)
-                out += QStringLiteral("      Font.") + part.first + QStringLiteral(" = ") + part.second + kCrLf;
-            if (c.SortOrder != d.SortOrder)
-                line("SortOrder", QString::number(c.SortOrder));
+            for (const ColumnProperty &p : kColumnProperties)
+                p.write(out, QLatin1String(p.name), columns[i]);
             out += QStringLiteral("    end");
             if (i + 1 == columns.size())
                 out += QLatin1Char('>');

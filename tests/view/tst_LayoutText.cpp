@@ -42,8 +42,14 @@ private slots:
     void emptyListIsClosedOnItsLine();
     void roundTrip_data();
     void roundTrip();
+    void eachPropertyAlone_data();
+    void eachPropertyAlone();
     void colourNames_data();
     void colourNames();
+    void noColourTexts_data();
+    void noColourTexts();
+    void unknownColourTexts_data();
+    void unknownColourTexts();
     void wideNotation_data();
     void wideNotation();
     void emptyTextHasNoRecords_data();
@@ -145,6 +151,20 @@ void TestLayoutText::roundTrip_data()
     ColumnLayout wide;
     wide.FieldName = QStringLiteral("T") + QString::fromUcs4(U"\U0001F600") + QStringLiteral("x");
     QTest::newRow("character past 16 bits") << std::vector<ColumnLayout>{wide};
+
+    ColumnLayout every;
+    every.FieldName = QStringLiteral("P_2");
+    every.OptionsVisual = {QStringLiteral("ovA"), QStringLiteral("ovB")};
+    every.TitleState = TitleState::tsSortedDown;
+    every.FooterState = QStringLiteral("fsSum");
+    every.Width = 81;
+    every.LayoutLevel = 1;
+    every.LayoutIndex = 5;
+    every.Color = QColor(160, 160, 164);
+    every.Alignment = ColumnAlignment::talRightJustify;
+    every.Font = {{QStringLiteral("Size"), QStringLiteral("10")}, {QStringLiteral("Color"), QStringLiteral("clRed")}};
+    every.SortOrder = 2;
+    QTest::newRow("every property away from its default") << std::vector<ColumnLayout>{every, ColumnLayout{}};
 }
 
 void TestLayoutText::roundTrip()
@@ -157,6 +177,60 @@ void TestLayoutText::roundTrip()
     // The stored text keeps to ASCII whatever the field names hold.
     for (QChar ch : text)
         QVERIFY2(ch.unicode() < 128, qPrintable(text));
+}
+
+// Each property on its own: one line of its own, read back to the same column, and a column
+// that differs only there is not equal to the default one.
+void TestLayoutText::eachPropertyAlone_data()
+{
+    QTest::addColumn<std::vector<ColumnLayout>>("columns");
+    QTest::addColumn<QString>("line");
+
+    std::vector<ColumnLayout> c(1);
+    c[0].FieldName = QStringLiteral("X");
+    QTest::newRow("FieldName") << c << QStringLiteral("      FieldName = 'X'\r\n");
+    c = std::vector<ColumnLayout>(1);
+    c[0].OptionsVisual = {QStringLiteral("ovA")};
+    QTest::newRow("OptionsVisual") << c << QStringLiteral("      OptionsVisual = [ovA]\r\n");
+    c = std::vector<ColumnLayout>(1);
+    c[0].TitleState = TitleState::tsSortedUp;
+    QTest::newRow("TitleState") << c << QStringLiteral("      TitleState = tsSortedUp\r\n");
+    c = std::vector<ColumnLayout>(1);
+    c[0].FooterState = QStringLiteral("fsCount");
+    QTest::newRow("FooterState") << c << QStringLiteral("      FooterState = fsCount\r\n");
+    c = std::vector<ColumnLayout>(1);
+    c[0].Width = 0;
+    QTest::newRow("Width") << c << QStringLiteral("      Width = 0\r\n");
+    c = std::vector<ColumnLayout>(1);
+    c[0].LayoutLevel = -1;
+    QTest::newRow("LayoutLevel") << c << QStringLiteral("      LayoutLevel = -1\r\n");
+    c = std::vector<ColumnLayout>(1);
+    c[0].LayoutIndex = 3;
+    QTest::newRow("LayoutIndex") << c << QStringLiteral("      LayoutIndex = 3\r\n");
+    c = std::vector<ColumnLayout>(1);
+    c[0].Color = QColor(0, 0, 0);
+    QTest::newRow("Color") << c << QStringLiteral("      Color = clBlack\r\n");
+    c = std::vector<ColumnLayout>(1);
+    c[0].Alignment = ColumnAlignment::talCenter;
+    QTest::newRow("Alignment") << c << QStringLiteral("      Alignment = talCenter\r\n");
+    c = std::vector<ColumnLayout>(1);
+    c[0].Font = {{QStringLiteral("Size"), QStringLiteral("10")}};
+    QTest::newRow("Font") << c << QStringLiteral("      Font.Size = 10\r\n");
+    c = std::vector<ColumnLayout>(1);
+    c[0].SortOrder = 0;
+    QTest::newRow("SortOrder") << c << QStringLiteral("      SortOrder = 0\r\n");
+}
+
+void TestLayoutText::eachPropertyAlone()
+{
+    QFETCH(std::vector<ColumnLayout>, columns);
+    QFETCH(QString, line);
+    const QString text = writeLayoutText(columns);
+    QCOMPARE(text, QStringLiteral("object TUniDataStorage\r\n  Data = <\r\n    item\r\n") + line +
+                       QStringLiteral("    end>\r\nend\r\n"));
+    QVERIFY(!(columns[0] == ColumnLayout{}));
+    QVERIFY(!(ColumnLayout{} == columns[0]));
+    QCOMPARE(parseLayoutText(text), columns);
 }
 
 void TestLayoutText::colourNames_data()
@@ -196,6 +270,42 @@ void TestLayoutText::colourNames()
     const std::optional<QColor> back = colourFromText(text);
     QVERIFY(back.has_value());
     QCOMPARE(back->rgb(), colour.rgb());
+}
+
+void TestLayoutText::noColourTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("clNone") << QStringLiteral("clNone");
+    QTest::newRow("clDefault in capitals") << QStringLiteral("CLDEFAULT");
+    QTest::newRow("clNone as number") << QStringLiteral("536870911");
+    QTest::newRow("clDefault as number") << QStringLiteral("536870912");
+}
+
+void TestLayoutText::noColourTexts()
+{
+    QFETCH(QString, text);
+    QVERIFY(!colourFromText(text).has_value());
+}
+
+void TestLayoutText::unknownColourTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("system colour") << QStringLiteral("clBtnFace");
+    QTest::newRow("past white") << QStringLiteral("16777216");
+    QTest::newRow("negative") << QStringLiteral("-1");
+    QTest::newRow("hex form") << QStringLiteral("$FF");
+    QTest::newRow("empty") << QString();
+}
+
+void TestLayoutText::unknownColourTexts()
+{
+    QFETCH(QString, text);
+    try {
+        colourFromText(text);
+        QFAIL("the text was taken for a colour");
+    } catch (const LayoutTextError &e) {
+        QCOMPARE(e.text(), QStringLiteral("Неизвестный цвет «%1»").arg(text));
+    }
 }
 
 void TestLayoutText::wideNotation_data()
