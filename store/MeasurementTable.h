@@ -1,7 +1,9 @@
 #pragma once
 
-#include "FilePatch.h"
+#include "DbfFile.h"
+#include "RowFilter.h"
 #include "Schema.h"
+#include "SortTags.h"
 #include "TableError.h"
 
 #include <QByteArray>
@@ -17,10 +19,10 @@ namespace kve {
 
 // The one table object over a measurement table file (dBase III, ".db").
 //
-// Rows are read once at open into memory; every post goes straight to the file, and the
-// header is brought up to date after it, so the file on disk is whole after every post. A
-// write that fails puts the file back as it was before the post. The view is the list of live rows that pass the filter, in file order
-// or in the order of the active sort tag; the cursor moves over the view.
+// The file itself (rows in memory, every post straight to the file, whole after every post)
+// is a DbfFile; the filter a RowFilter; the sort tags SortTags. This class holds the view
+// (the live rows that pass the filter, in file order or in the order of the active sort
+// tag), the cursor over it and the row being edited.
 //
 // Errors are thrown as TableError with a text for the operator.
 class MeasurementTable : public QObject {
@@ -42,7 +44,7 @@ public:
     void open();
     // Closes; a pending edit is dropped. Closing a closed table does nothing.
     void close();
-    bool isOpen() const { return m_handle != nullptr; }
+    bool isOpen() const { return m_file.isOpen(); }
     State state() const;
 
     // The index file of the sort tags is gone: forgets every tag (the file command's
@@ -93,9 +95,9 @@ public:
     // Expressions: FIELD=value joined by AND, e.g. "EN_CH=3" or "N=7 AND EN_CH=3".
     // An expression that cannot be read throws and leaves the filter as it was.
     void setFilter(const QString &expression);
-    QString filter() const { return m_filterText; }
+    QString filter() const { return m_filter.expression(); }
     void setFiltered(bool on);
-    bool filtered() const { return m_filtered; }
+    bool filtered() const { return m_filter.enabled(); }
     // Re-reads the view (filter, order); the cursor goes to the first row.
     void refresh();
 
@@ -104,7 +106,7 @@ public:
     void deleteTag(const QString &name);            // a missing tag is no error
     bool hasTag(const QString &name) const;
     void setActiveTag(const QString &name);         // empty: no tag, file order
-    QString activeTag() const { return m_activeTag; }
+    QString activeTag() const { return m_tags.active(); }
     void regenerateIndexes();                       // re-sorts the view by the active tag
 
 signals:
@@ -114,63 +116,24 @@ signals:
     void rowChanged(int viewRow);
 
 private:
-    struct FileField {
-        int offset = 0;
-        int width = 0;
-        char type = 'C';
-    };
-    struct Tag {
-        int field = 0;
-        bool descending = false;
-    };
-    struct FilterTerm {
-        int field = 0;
-        std::optional<qint64> number;   // numeric fields
-        QString text;                   // character fields, compared without trailing blanks
-    };
-
     void requireOpen() const;
     void requireRow() const;
     int fieldOrThrow(const QString &name) const;
     const char *currentRecord() const;
-    QString decodeField(const char *record, int field) const;
-    void encodeText(char *record, int field, const QString &text) const;
-    void encodeInt(char *record, int field, int value) const;
     void rebuildView();
-    void sortView();
-    void writeRecord(int record, const QByteArray &raw);
-    void writeToFile(std::vector<FilePatch> patches, int recordCount);
-    int fileDescriptor() const;
-    void readHeaderAndFields(const QByteArray &header, qint64 fileSize);
     void emitViewChanged();
-    bool passesFilter(int record) const;
-    std::optional<qint64> numberAt(const char *record, int field) const;
     void leaveEdit();
-    static std::vector<FilterTerm> parseFilter(const QString &expression);
 
     QString m_path;
-    void *m_handle = nullptr;   // DBFHandle
-    std::array<FileField, kFieldCount> m_fields{};
-    int m_recordLength = kRecordLength;
-    int m_headerLength = 0;
-    qint64 m_fileSize = 0;      // bytes in the file now
-    // The file holds bytes after the records its header counts, other than one end-of-file
-    // byte (a writer that died before counting its row): nothing may be written over them.
-    bool m_uncountedBytes = false;
-    QByteArray m_records;       // all records, raw, deletion flag included
-    int m_recordCount = 0;
+    DbfFile m_file;
     std::vector<int> m_view;
     int m_pos = 0;
     State m_state = State::Inactive;
     QByteArray m_editBuffer;
-    int m_editRecord = -1;      // file record under edit; m_recordCount for an append
+    int m_editRecord = -1;      // file record under edit; the record count for an append
 
-    QString m_filterText;
-    std::vector<FilterTerm> m_filterTerms;
-    bool m_filtered = false;
-    std::map<QString, Tag> m_tags;
-    QString m_tagsPath;         // the file the tags belong to
-    QString m_activeTag;
+    RowFilter m_filter;
+    SortTags m_tags;
 
     bool m_dbOpen = false;
     bool m_dbModified = false;
