@@ -235,6 +235,20 @@ private slots:
         }
     }
 
+    // A link whose target is gone still stands under that name: writing would create the
+    // target, so the operator is asked, and Нет creates nothing.
+    void danglingLinkIsAskedAbout()
+    {
+        QVERIFY(QFile::link(here(QStringLiteral("пропавшая.xls")), here(QStringLiteral("ссылка.xls"))));
+        const testing::Turns turns = answerCommand(QStringLiteral("xls"), here(QStringLiteral("ссылка")), {QMessageBox::No});
+        runCommand(QStringLiteral("xls"), report, table);
+        QVERIFY2(problems(turns).isEmpty(), qPrintable(problems(turns)));
+        QCOMPARE(testing::shownInTurn(turns), QStringList({QStringLiteral("QFileDialog"), question(here(QStringLiteral("ссылка.xls")))}));
+        QVERIFY(!QFileInfo::exists(here(QStringLiteral("пропавшая.xls"))));
+        QCOMPARE(QFileInfo(here(QStringLiteral("ссылка.xls"))).symLinkTarget(), here(QStringLiteral("пропавшая.xls")));
+        QVERIFY(recorder.opened.isEmpty());
+    }
+
     // A file the user may not write: Да to the question, then an error naming the file,
     // which keeps every byte; nothing else is left in the folder.
     void unwritableFileIsKept_data()
