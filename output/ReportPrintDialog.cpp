@@ -1,6 +1,7 @@
 #include "ReportPrintDialog.h"
 
 #include "FileNameExtension.h"
+#include "ReplaceQuestion.h"
 #include "ReportPrinting.h"
 #include "ReportRenderer.h"
 
@@ -198,13 +199,16 @@ QString askPdfFileName(QWidget *parent)
     dialog.setNameFilter(QStringLiteral("PDF-файл (*.pdf)"));
     dialog.setDefaultSuffix(QString());   // added below, unless the name ends in it already
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // Asked below, once the extension is added, so that every name gets the same question.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.selectFile(QString());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     const QString chosen = dialog.selectedFiles().constFirst();
     if (QFileInfo(chosen).fileName().isEmpty() || QFileInfo(chosen).isDir())
         return {};
-    return kve::report::withExtension(chosen, QStringLiteral(".pdf"));
+    const QString path = kve::report::withExtension(chosen, QStringLiteral(".pdf"));
+    return kve::report::mayReplaceFile(parent, path) ? path : QString();
 }
 
 void printPrepared(QWidget *parent, const kve::report::PreparedReport &report, int currentPage, const QString &docName)

@@ -1,6 +1,7 @@
 #include "SpreadsheetExport.h"
 
 #include "FileNameExtension.h"
+#include "ReplaceQuestion.h"
 #include "SeriesReport.h"
 #include "SheetCellValue.h"
 #include "store/MeasurementTable.h"
@@ -244,6 +245,7 @@ void exportSeries(QWidget *parent, SeriesReport &report, kve::MeasurementTable &
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(QStringLiteral("Книга Excel (*.xls)"));
     dialog.setDefaultSuffix(QString());   // added below, only when the name has no extension
+    // Asked below, once the extension is added, so that every name gets the same question.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     // The filter box shows the description alone.
@@ -254,6 +256,8 @@ void exportSeries(QWidget *parent, SeriesReport &report, kve::MeasurementTable &
     if (chosen.isEmpty() || QFileInfo(chosen).fileName().isEmpty() || QFileInfo(chosen).isDir())
         return;
     const QString path = kve::report::withDefaultExtension(chosen);
+    if (!kve::report::mayReplaceFile(parent, path))
+        return;
 
     QProgressDialog progress(parent);
     progress.setWindowTitle(QStringLiteral("Экспорт в Excel"));

@@ -1,3 +1,4 @@
+#include "AnswerInTurn.h"
 #include "ModalHelper.h"
 #include "ReportFixture.h"
 #include "XlsReadBack.h"
@@ -227,16 +228,22 @@ private slots:
     {
         kvetest::showSeries(table, 1);
         recorder.opened.clear();
-        // A name without extension gets ".xls"; an existing file is replaced.
+        // A name without extension gets ".xls"; an existing file is replaced once the
+        // operator says so.
         const QString target = QDir::current().filePath(QStringLiteral("книга.xls"));
         {
             QFile f(target);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("old");
         }
-        const auto saved = answerSaveDialog(QDir::current().filePath(QStringLiteral("книга")));
+        const auto turns = testing::answerInTurn({{"QFileDialog", testing::chooseFile(QDir::current().filePath(QStringLiteral("книга")))},
+                                                  testing::pressButton(QMessageBox::Yes)});
         exportSeries(nullptr, report, table, QStringLiteral("export - ЖОРД-ЗР7"), 1);
+        QCOMPARE(turns->size(), 2);
+        const auto saved = turns->at(0);
         QVERIFY2(saved->answered, qPrintable(saved->problem));
+        QCOMPARE(testing::shown(*turns->at(1)),
+                 QStringLiteral("Подтверждение|Файл «%1» уже существует. Заменить его?").arg(target));
         QCOMPARE(recorder.opened.size(), 1);
         QCOMPARE(recorder.opened[0].toLocalFile(), target);
         KVE_READ_WORKBOOK(book, target);
