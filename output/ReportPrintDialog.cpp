@@ -70,6 +70,8 @@ ReportPrintDialog::ReportPrintDialog(const kve::report::PreparedReport &report, 
     m_printers->addItem(QStringLiteral("PDF-файл"), QString());
     m_setup = named(new QPushButton(QStringLiteral("Свойства...")), QStringLiteral("setup"));
     m_setup->setAccessibleName(m_setup->text());
+    // Enter is "Печать"; the setup opens by its own click or Space.
+    m_setup->setAutoDefault(false);
     auto *printerBox = new QGroupBox(QStringLiteral("Принтер"));
     printerBox->setAccessibleName(printerBox->title());
     auto *printerRow = new QHBoxLayout(printerBox);
@@ -197,6 +199,8 @@ QString askPdfFileName(QWidget *parent)
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(QStringLiteral("PDF-файл (*.pdf)"));
+    // The filter box shows the description alone, as the program's other file dialogs do.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setDefaultSuffix(QString());   // added below, unless the name ends in it already
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     // Asked below, once the extension is added, so that every name gets the same question.

@@ -256,7 +256,9 @@ void exportSeries(QWidget *parent, SeriesReport &report, kve::MeasurementTable &
     if (chosen.isEmpty() || QFileInfo(chosen).fileName().isEmpty() || QFileInfo(chosen).isDir())
         return;
     const QString path = kve::report::withDefaultExtension(chosen);
-    if (!kve::report::mayReplaceFile(parent, path))
+    // A name typed whole replaces its file as the operator saw it; a name the program
+    // extended was never seen, so an existing file of that name is asked about.
+    if (path != chosen && !kve::report::mayReplaceFile(parent, path))
         return;
 
     QProgressDialog progress(parent);

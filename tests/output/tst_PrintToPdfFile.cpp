@@ -71,7 +71,9 @@ class TestPrintToPdfFile : public QObject {
             d->findChild<QSpinBox *>(QStringLiteral("copies"))->setValue(copies);
             whenShown<QFileDialog>([=, this](QFileDialog *f) {
                 auto *edit = f->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-                savePrompt = (edit ? edit->text() : QStringLiteral("?")) + u'|' + f->nameFilters().join(u';');
+                auto *shownFilter = f->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+                savePrompt = (edit ? edit->text() : QStringLiteral("?")) + u'|' + f->nameFilters().join(u';') + u'|'
+                             + (shownFilter ? shownFilter->currentText() : QStringLiteral("?"));
                 if (name.isEmpty() || !edit)
                     return f->reject();
                 edit->setText(name);
@@ -117,7 +119,7 @@ private slots:
         printSeries(nullptr, report, table, QStringLiteral("topdf - ЖОРД-ЗР7"), 2);
         QVERIFY(!QApplication::activeModalWidget());
         // The save dialog came with an empty name and the PDF filter.
-        QCOMPARE(savePrompt, QStringLiteral("|PDF-файл (*.pdf)"));
+        QCOMPARE(savePrompt, QStringLiteral("|PDF-файл (*.pdf)|PDF-файл"));
         const QString pdf = QDir::current().filePath(QStringLiteral("серия 2 от 01.02.2024.pdf"));
         QVERIFY2(QFile::exists(pdf), qPrintable(filesHere().join(u',')));
 
@@ -195,7 +197,7 @@ private slots:
         const QStringList before = filesHere();
         answerDialogs(QString(), 1, QString());
         printPrepared(nullptr, report.prepared(), -1, QStringLiteral("job"));
-        QCOMPARE(savePrompt, QStringLiteral("|PDF-файл (*.pdf)"));
+        QCOMPARE(savePrompt, QStringLiteral("|PDF-файл (*.pdf)|PDF-файл"));
         QCOMPARE(filesHere(), before);
     }
 };

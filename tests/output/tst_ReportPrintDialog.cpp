@@ -108,6 +108,50 @@ private slots:
         QCOMPARE(d.printer().pageLayout().pageSize().id(), QPageSize::A4);
     }
 
+    // Enter is "Печать" wherever the keyboard is, short of a button the operator moved to:
+    // after the dialog opens, and after a printer was chosen from the list.
+    void enterPrints_data()
+    {
+        QTest::addColumn<bool>("printerChosenFirst");
+        QTest::newRow("as opened") << false;
+        QTest::newRow("after choosing from the list") << true;
+    }
+
+    void enterPrints()
+    {
+        QFETCH(bool, printerChosenFirst);
+        const auto report = pagesOf(2);
+        ReportPrintDialog d(report, -1);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        auto *printers = d.findChild<QComboBox *>(QStringLiteral("printers"));
+        if (printerChosenFirst) {
+            printers->setFocus();
+            QTRY_VERIFY_WITH_TIMEOUT(printers->hasFocus(), 10000);
+            QTest::keyClick(printers, Qt::Key_End);
+            QCOMPARE(printers->currentText(), QStringLiteral("PDF-файл"));
+        }
+        QVERIFY(QApplication::focusWidget());
+        const QString focused = QApplication::focusWidget()->objectName();
+        // Whatever opens instead of printing is recorded and closed, so the test cannot hang.
+        QStringList opened;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            QWidget *w = QApplication::activeModalWidget();
+            if (w && w != &d) {
+                opened << QString::fromLatin1(w->metaObject()->className());
+                w->close();
+            }
+        });
+        closer.start(20);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        closer.stop();
+        QVERIFY2(focused != QLatin1String("setup"), "the dialog opens on the setup button");
+        QCOMPARE(opened, QStringList());
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QVERIFY(!d.isVisible());
+    }
+
     void typingAListChoosesIt()
     {
         const auto report = pagesOf(4);
