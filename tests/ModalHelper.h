@@ -160,27 +160,27 @@ inline Answer chooseFile(const QString &path)
             const QStringList files = dialog->selectedFiles();
             return files.size() == 1 && QFileInfo(files.first()).absoluteFilePath() == suffixed;
         };
-        QElapsedTimer clock;
-        clock.start();
-        // Let the window become active first where the platform activates it at all.
-        while (dialog && !dialog->isActiveWindow() && clock.elapsed() < 5000)
-            QTest::qWait(10);
+        // Where the platform activates it at all; selecting below does not depend on it.
+        (void)QTest::qWaitFor([&] { return !dialog || dialog->isActiveWindow(); }, 5000);
         QStringList seen;
-        while (dialog && dialog->isVisible() && clock.elapsed() < 20000) {
+        // Select until the dialog reports exactly that choice (it may still be settling).
+        const bool taken = QTest::qWaitFor([&] {
+            if (!dialog || !dialog->isVisible())
+                return true;
             dialog->selectFile(wanted);   // drops the old selection
             if (auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
                 edit->setText(wanted);
-            if (chosen()) {
-                static_cast<QDialog *>(dialog.data())->accept();   // the file dialog checks the choice
-                if (dialog && dialog->isVisible()) {
-                    record.answered = false;
-                    record.problem = QStringLiteral("the file dialog did not take %1").arg(wanted);
-                    dialog->reject();
-                }
-                return;
-            }
             seen = dialog->selectedFiles();
-            QTest::qWait(20);
+            return chosen();
+        }, 20000);
+        if (taken && dialog && dialog->isVisible()) {
+            static_cast<QDialog *>(dialog.data())->accept();   // the file dialog checks the choice
+            if (dialog && dialog->isVisible()) {
+                record.answered = false;
+                record.problem = QStringLiteral("the file dialog did not take %1").arg(wanted);
+                dialog->reject();
+            }
+            return;
         }
         record.answered = false;
         record.problem = QStringLiteral("the file dialog chose [%1] instead of %2").arg(seen.join(QStringLiteral(", ")), wanted);

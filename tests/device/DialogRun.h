@@ -34,14 +34,7 @@ inline int progress(TForm2 &dlg)
 // Waits, handling events, until `condition` holds or `ms` passed.
 inline bool waitFor(const std::function<bool()> &condition, int ms)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!condition()) {
-        if (t.elapsed() > ms)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
+    return QTest::qWaitFor(condition, ms);
 }
 
 // Shows the dialog modally; `during` runs once the dialog is up; a guard cancels after

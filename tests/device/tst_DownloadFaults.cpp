@@ -70,10 +70,13 @@ private:
                 qsizetype sent = 0;
                 while (sent < step.answer.size() && !m_stop) {
                     const ssize_t w = ::write(m_master, step.answer.constData() + sent, size_t(step.answer.size() - sent));
-                    if (w > 0)
+                    if (w > 0) {
                         sent += w;
-                    else
-                        ::usleep(1000);
+                    } else {
+                        // The line is full: wait until it takes more (or the test stops).
+                        pollfd out{m_master, POLLOUT, 0};
+                        ::poll(&out, 1, 50);
+                    }
                 }
                 ++m_next;
             }
