@@ -1,20 +1,72 @@
-# One library per source folder: every .cpp in the folder belongs to it, so adding a
-# file needs no edit of a list.
+# One folder gives at most two libraries: its logic, built from every .cpp in the folder
+# except the windows named after WIDGETS, and its windows on top of that logic. The logic
+# never links Qt Widgets (nor Charts or Print Support, which bring Widgets), so a widget
+# include in a logic file fails to compile, and a widget symbol used through a qualified
+# include fails the link check below. A new logic file needs no edit of a list; a new
+# window file is named after WIDGETS.
+#
+#   kve_module(<name> DEPENDS <logic deps...>
+#              [WIDGETS <base names...> WIDGETS_DEPENDS <window deps...>])
+#
+# gives <name> (the logic) and, with WIDGETS, <name>_widgets (the windows, linking <name>).
 function(kve_module name)
-  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
-  list(FILTER sources INCLUDE REGEX "\\.cpp$")
-  if(sources)
-    file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
-    add_library(${name} STATIC ${all})
-    target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/..)
+  cmake_parse_arguments(ARG "" "" "DEPENDS;WIDGETS;WIDGETS_DEPENDS" ${ARGN})
+  set(dir ${CMAKE_CURRENT_SOURCE_DIR})
+  file(GLOB all CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h ${dir}/*.qrc)
+  set(window_files)
+  foreach(base ${ARG_WIDGETS})
+    set(found FALSE)
+    foreach(ext cpp h)
+      if(EXISTS ${dir}/${base}.${ext})
+        list(APPEND window_files ${dir}/${base}.${ext})
+        set(found TRUE)
+      endif()
+    endforeach()
+    if(NOT found)
+      message(FATAL_ERROR "${name}: no window file named ${base} in ${dir}")
+    endif()
+  endforeach()
+  set(logic_files ${all})
+  if(window_files)
+    list(REMOVE_ITEM logic_files ${window_files})
+  endif()
+
+  foreach(dep ${ARG_DEPENDS})
+    if(dep MATCHES "^Qt6::(Widgets|Charts|PrintSupport)$")
+      message(FATAL_ERROR "${name}: the logic of a folder may not depend on ${dep}; name its windows after WIDGETS")
+    endif()
+  endforeach()
+
+  set(logic_sources ${logic_files})
+  list(FILTER logic_sources INCLUDE REGEX "\\.cpp$")
+  if(logic_sources)
+    add_library(${name} STATIC ${logic_files})
+    target_include_directories(${name} PUBLIC ${dir}/..)
     target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+    kve_check_layering(${name})
   else()
-    # A folder whose code has not been written yet.
-    add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${CMAKE_CURRENT_SOURCE_DIR}/..)
+    # A folder of windows alone, or headers alone.
+    add_library(${name} INTERFACE ${logic_files})
+    target_include_directories(${name} INTERFACE ${dir}/..)
     target_link_libraries(${name} INTERFACE ${ARG_DEPENDS})
   endif()
+
+  if(ARG_WIDGETS)
+    add_library(${name}_widgets STATIC ${window_files})
+    target_include_directories(${name}_widgets PUBLIC ${dir}/..)
+    target_link_libraries(${name}_widgets PUBLIC ${name} ${ARG_WIDGETS_DEPENDS})
+  endif()
+endfunction()
+
+# Links every object of a logic library, whether used or not, against its own dependencies
+# only: a logic file that calls into Qt Widgets then fails the build here.
+function(kve_check_layering name)
+  set(probe ${CMAKE_BINARY_DIR}/layering_main.cpp)
+  if(NOT EXISTS ${probe})
+    file(WRITE ${probe} "int main() { return 0; }\n")
+  endif()
+  add_executable(${name}_layering ${ARGN} ${probe})
+  target_link_libraries(${name}_layering PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${name}>")
 endfunction()
 
 # A Qt Test executable per test source file, each run by CTest in its own temporary
