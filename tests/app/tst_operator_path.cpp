@@ -11,6 +11,7 @@
 #include "app/ProgramWindows.h"
 #include "app/main.h"
 #include "device/receive.h"
+#include "store/SeriesNames.h"
 #include "view/TDBGridPro.h"
 
 #include <QAction>
@@ -147,7 +148,7 @@ void OperatorPathTest::wholePath()
     // Tabs of the two series, the first one shown and filtered.
     QVERIFY(main->pageControl()->isVisible());
     QList<int> tabs;
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < kve::kSeriesCount; ++i) {
         if (main->pageControl()->isTabVisible(i))
             tabs << i + 1;
     }
