@@ -26,6 +26,9 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <chrono>
+
+using namespace std::chrono_literals;
 
 using harness::BoxLog;
 using testing::whenModal;
@@ -122,7 +125,7 @@ void OperatorPathTest::wholePath()
 
     BoxLog boxes;
     auto windows = std::make_unique<kve::ProgramWindows>();
-    windows->form2->setWaits(3000, 100);   // the pause is not looked at here
+    windows->form2->setWaits(3000ms, 100ms);   // the pause is not looked at here
     TForm1 *main = windows->form1.get();
     main->show();
     QVERIFY(QTest::qWaitForWindowExposed(main));
