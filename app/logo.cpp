@@ -7,8 +7,12 @@
 #include <QPainter>
 #include <QScreen>
 #include <QTimer>
+#include <chrono>
 
 namespace {
+
+// How long the splash stays.
+constexpr std::chrono::milliseconds kSplashTime{3000};
 
 // The splash picture: 400×78, 24 bits.
 QPixmap splashPicture()
@@ -52,7 +56,7 @@ TForm5::TForm5(QWidget *parent)
     setAccessibleName(kve::kDeviceType);
     setFixedSize(400, 77);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(3000);
+    Timer1->setInterval(kSplashTime);
     Timer1->setSingleShot(true);
     // A coarse timer may fire up to 5 % early; the splash stays its full three seconds.
     Timer1->setTimerType(Qt::PreciseTimer);

@@ -209,7 +209,7 @@ void TForm1::buildPages()
     PageControl1->setAccessibleName(QStringLiteral("Серии"));
     layout->addWidget(PageControl1);
     setCentralWidget(central);
-    for (int n = 1; n <= 16; ++n) {
+    for (int n = 1; n <= kve::kSeriesCount; ++n) {
         auto *page = new QWidget;
         page->setObjectName(QStringLiteral("TabSheet%1").arg(n));
         auto *pageLayout = new QVBoxLayout(page);
@@ -254,7 +254,7 @@ void TForm1::FormCreate()
     Dbf1.close();
     Dbf1.setDbOpen(false);
     grid(1)->setBookmarkFields(QStringLiteral("T_1;T_2;T_3;DATE;TIME;P_1;F;SER"));
-    for (int n = 1; n <= 16; ++n)
+    for (int n = 1; n <= kve::kSeriesCount; ++n)
         reset_sort(*grid(n), sortTagName(n));
     disable_button();
     tab_vis_dis();
@@ -281,7 +281,7 @@ bool TForm1::isFileOpenColour() const
     return centralWidget()->palette().color(QPalette::Window) == QApplication::palette().color(QPalette::Button);
 }
 
-std::array<TDBGridPro *, 16> TForm1::allGrids() const { return m_grids; }
+std::array<TDBGridPro *, kve::kSeriesCount> TForm1::allGrids() const { return m_grids; }
 
 void TForm1::setWindowColour(bool fileOpen)
 {
@@ -381,7 +381,7 @@ void TForm1::Save_DB()
     if (!Dbf1.dbOpen())
         return;
     if (Dbf1.isOpen()) {
-        for (int n = 1; n <= 16; ++n) {
+        for (int n = 1; n <= kve::kSeriesCount; ++n) {
             if (PageControl1->isTabVisible(n - 1))
                 grid(n)->commitEdit();
         }
@@ -402,7 +402,7 @@ void TForm1::Close_DB()
         if (box.exec() == QMessageBox::Yes)
             Save_DB();
     }
-    for (int n = 1; n <= 16; ++n)
+    for (int n = 1; n <= kve::kSeriesCount; ++n)
         save_grid_layout(*m_settings, layoutValueName(n), *grid(n));
     Dbf1.setDbOpen(false);
     Dbf1.setDbModified(false);
@@ -425,7 +425,7 @@ void TForm1::Close_DB()
 void TForm1::tab_vis_en()
 {
     m_tabShowSuppressed = true;
-    for (int i = 0; i < 16; ++i)
+    for (int i = 0; i < kve::kSeriesCount; ++i)
         PageControl1->setTabVisible(i, false);
     if (!Dbf1.isOpen()) {
         m_tabShowSuppressed = false;
@@ -435,7 +435,7 @@ void TForm1::tab_vis_en()
     Dbf1.setFiltered(false);
     Dbf1.refresh();
     int firstSeries = 0;
-    for (int n = 1; n <= 16; ++n) {
+    for (int n = 1; n <= kve::kSeriesCount; ++n) {
         if (Dbf1.locate(QStringLiteral("EN_CH"), QString::number(n))) {
             PageControl1->setTabVisible(n - 1, true);
             if (firstSeries == 0)
@@ -456,7 +456,7 @@ void TForm1::tab_vis_en()
 void TForm1::tab_vis_dis()
 {
     m_tabShowSuppressed = true;
-    for (int i = 0; i < 16; ++i)
+    for (int i = 0; i < kve::kSeriesCount; ++i)
         PageControl1->setTabVisible(i, false);
     m_tabShowSuppressed = false;
     PageControl1->hide();

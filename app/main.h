@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/MeasurementTable.h"
+#include "store/SeriesNames.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -99,7 +100,7 @@ private:
     void setTitles(const QString &text);
     // Shows the dialog and puts a new one in its place; the chosen path, empty when cancelled.
     QString chooseFile(QFileDialog *&dialog);
-    std::array<kve::TDBGridPro *, 16> allGrids() const;
+    std::array<kve::TDBGridPro *, kve::kSeriesCount> allGrids() const;
     void postActiveEdit();
 
     kve::MeasurementTable Dbf1;
@@ -112,9 +113,9 @@ private:
 
     QToolBar *ToolBar1 = nullptr;
     QTabWidget *PageControl1 = nullptr;
-    std::array<QWidget *, 16> m_pages{};
-    std::array<kve::TDBGridPro *, 16> m_grids{};
-    std::array<std::unique_ptr<SeriesReport>, 16> m_reports;
+    std::array<QWidget *, kve::kSeriesCount> m_pages{};
+    std::array<kve::TDBGridPro *, kve::kSeriesCount> m_grids{};
+    std::array<std::unique_ptr<SeriesReport>, kve::kSeriesCount> m_reports;
     QMenu *PopupMenu1 = nullptr;
     QFileDialog *OpenDialog1 = nullptr;
     QFileDialog *SaveDialog1 = nullptr;

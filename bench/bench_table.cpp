@@ -1,6 +1,7 @@
 // Table object figures: a full download's posts, opening a large table, sorting a series.
 #include "BenchTable.h"
 #include "store/MeasurementTable.h"
+#include "store/SeriesNames.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -44,7 +45,7 @@ int main(int argc, char *argv[])
     big.setFiltered(false);
     big.refresh();
     int present = 0;
-    for (int n = 1; n <= 16; ++n)
+    for (int n = 1; n <= kve::kSeriesCount; ++n)
         present += big.locate("EN_CH", QString::number(n)) ? 1 : 0;
     big.setFilter("EN_CH=1");
     big.setFiltered(true);

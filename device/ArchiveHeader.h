@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/SeriesNames.h"
+
 #include <QString>
 #include <QtGlobal>
 #include <array>
@@ -11,5 +13,5 @@ struct ArchiveHeader {
     QString softwareVersion;        // third.second.first version byte, "02.00.07"
     quint8 serialNumber = 0;
     quint8 seriesCount = 0;         // series 1..seriesCount may hold records
-    std::array<quint16, 16> recordCounts{};   // entry s: records of series s + 1
+    std::array<quint16, kve::kSeriesCount> recordCounts{};   // entry s: records of series s + 1
 };

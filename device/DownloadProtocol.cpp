@@ -88,7 +88,7 @@ std::optional<ArchiveHeader> DownloadProtocol::decodeIdentification(const char *
     h.softwareVersion = versionText(bytes[2], bytes[3], bytes[4]);
     const int serial = bytes[5] | (bytes[6] << 8);
     h.seriesCount = bytes[7];
-    for (int s = 0; s < 16; ++s)
+    for (int s = 0; s < kve::kSeriesCount; ++s)
         h.recordCounts[s] = quint16(bytes[8 + 2 * s] | (bytes[9 + 2 * s] << 8));
     if (serial > 255) {
         if (error)
@@ -162,7 +162,7 @@ DownloadProtocol::Step DownloadProtocol::feed(const char *data, quint32 size)
         m_progress = 20;
         if (!h)
             return fail(step, error);
-        if (h->seriesCount > kMaxSeries)
+        if (h->seriesCount > kve::kSeriesCount)
             return fail(step, QStringLiteral("Ошибка в ответе прибора: число серий %1 больше 16!").arg(h->seriesCount));
         m_header = *h;
         m_identified = true;

@@ -20,7 +20,6 @@ public:
     static constexpr int kCodesJudgedAfter = 8;
     static constexpr quint8 kTypeCode = 6;
     static constexpr quint8 kCheckCode = 16;
-    static constexpr int kMaxSeries = 16;
 
     enum class Command { Identify, Archive };   // "V", "N"
     enum class Result { None, Success, WrongInstrument, BadData };

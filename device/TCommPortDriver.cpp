@@ -10,6 +10,9 @@
 #include <termios.h>
 #endif
 
+using std::chrono::milliseconds;
+using namespace std::chrono_literals;
+
 TCommPortDriver::TCommPortDriver(QObject *parent)
     : QObject(parent)
 {
@@ -40,9 +43,9 @@ void TCommPortDriver::setInBufSize(int size)
     m_receiveBuffer.resize(m_inBufSize);
 }
 
-void TCommPortDriver::setPollingDelay(int ms)
+void TCommPortDriver::setPollingDelay(std::chrono::milliseconds delay)
 {
-    m_pollingDelay = std::max(ms, 1);
+    m_pollingDelay = std::max(delay, 1ms);
     m_pollTimer.setInterval(m_pollingDelay);
 }
 
@@ -178,15 +181,15 @@ qint64 TCommPortDriver::SendData(const char *data, qint64 size)
         m_port.flush();
         if (done >= size)
             break;
-        const qint64 left = m_outputTimeout - sinceProgress.elapsed();
-        if (left <= 0 || !m_port.isOpen())
+        const milliseconds left = m_outputTimeout - milliseconds(sinceProgress.elapsed());
+        if (left <= 0ms || !m_port.isOpen())
             break;
-        m_port.waitForBytesWritten(int(left));
+        m_port.waitForBytesWritten(int(left.count()));
     }
     // Handed to the driver means out of our own queue too.
     while (m_port.isOpen() && m_port.bytesToWrite() > 0) {
-        const qint64 left = m_outputTimeout - sinceProgress.elapsed();
-        if (left <= 0 || !m_port.waitForBytesWritten(int(left)))
+        const milliseconds left = m_outputTimeout - milliseconds(sinceProgress.elapsed());
+        if (left <= 0ms || !m_port.waitForBytesWritten(int(left.count())))
             break;
     }
     if (!m_port.isOpen())
@@ -223,10 +226,10 @@ qint64 TCommPortDriver::readDirect(char *data, qint64 size)
                 continue;
             }
         }
-        const qint64 left = m_inputTimeout - silence.elapsed();
-        if (left <= 0)
+        const milliseconds left = m_inputTimeout - milliseconds(silence.elapsed());
+        if (left <= 0ms)
             break;
-        if (!m_port.waitForReadyRead(int(left)) && m_port.error() != QSerialPort::NoError
+        if (!m_port.waitForReadyRead(int(left.count())) && m_port.error() != QSerialPort::NoError
             && m_port.error() != QSerialPort::TimeoutError)
             break;
     }

@@ -5,6 +5,7 @@
 #include <QSerialPort>
 #include <QString>
 #include <QTimer>
+#include <chrono>
 #include <functional>
 
 // The serial port object of the download dialog: one port, opened by its COM name,
@@ -15,6 +16,11 @@ public:
     // Sender, the object's own receive buffer, and the count (at least 1). The bytes are
     // valid only during the call.
     using TReceiveDataEvent = std::function<void(TCommPortDriver *sender, const char *data, quint32 size)>;
+
+    // The property defaults of a new port object.
+    static constexpr std::chrono::milliseconds kDefaultPollingDelay{50};
+    static constexpr std::chrono::milliseconds kDefaultOutputTimeout{500};
+    static constexpr std::chrono::milliseconds kDefaultInputTimeout{200};
 
     explicit TCommPortDriver(QObject *parent = nullptr);
     ~TCommPortDriver() override;
@@ -31,12 +37,12 @@ public:
     void setInBufSize(int size);
     int outBufSize() const { return m_outBufSize; }
     void setOutBufSize(int size) { m_outBufSize = size > 0 ? size : 1; }
-    int pollingDelay() const { return m_pollingDelay; }
-    void setPollingDelay(int ms);
-    int outputTimeout() const { return m_outputTimeout; }
-    void setOutputTimeout(int ms) { m_outputTimeout = ms; }
-    int inputTimeout() const { return m_inputTimeout; }
-    void setInputTimeout(int ms) { m_inputTimeout = ms; }
+    std::chrono::milliseconds pollingDelay() const { return m_pollingDelay; }
+    void setPollingDelay(std::chrono::milliseconds delay);
+    std::chrono::milliseconds outputTimeout() const { return m_outputTimeout; }
+    void setOutputTimeout(std::chrono::milliseconds limit) { m_outputTimeout = limit; }
+    std::chrono::milliseconds inputTimeout() const { return m_inputTimeout; }
+    void setInputTimeout(std::chrono::milliseconds limit) { m_inputTimeout = limit; }
 
     void setOnReceiveData(TReceiveDataEvent handler) { m_onReceiveData = std::move(handler); }
 
@@ -76,9 +82,9 @@ private:
     bool m_dtrOnOpen = true;
     int m_inBufSize = 2048;
     int m_outBufSize = 2048;
-    int m_pollingDelay = 50;
-    int m_outputTimeout = 500;
-    int m_inputTimeout = 200;
+    std::chrono::milliseconds m_pollingDelay = kDefaultPollingDelay;
+    std::chrono::milliseconds m_outputTimeout = kDefaultOutputTimeout;
+    std::chrono::milliseconds m_inputTimeout = kDefaultInputTimeout;
     QByteArray m_receiveBuffer;     // reused for every delivery
     int m_directReads = 0;          // deliveries are held back while > 0
     bool m_closePending = false;

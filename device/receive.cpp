@@ -18,8 +18,12 @@
 namespace {
 const QString kDefaultPort = QStringLiteral("\\\\.\\COM2");
 const QString kIdlePort = QStringLiteral("\\\\.\\COM1");
-constexpr int kCheckInterval = 3000;
-constexpr int kPauseInterval = 1000;
+constexpr std::chrono::milliseconds kCheckInterval{3000};
+constexpr std::chrono::milliseconds kPauseInterval{1000};
+// The port settings of the dialog.
+constexpr std::chrono::milliseconds kPollingDelay{50};
+constexpr std::chrono::milliseconds kOutputTimeout{500};
+constexpr std::chrono::milliseconds kInputTimeout{200};
 constexpr int kFirstSearchedPort = 4;
 } // namespace
 
@@ -112,9 +116,9 @@ TForm2::TForm2(QWidget *mainWindow, QWidget *parent)
     CommPortDriver1.setEnableDTROnOpen(false);
     CommPortDriver1.setInBufSize(4096);
     CommPortDriver1.setOutBufSize(4096);
-    CommPortDriver1.setPollingDelay(50);
-    CommPortDriver1.setOutputTimeout(500);
-    CommPortDriver1.setInputTimeout(200);
+    CommPortDriver1.setPollingDelay(kPollingDelay);
+    CommPortDriver1.setOutputTimeout(kOutputTimeout);
+    CommPortDriver1.setInputTimeout(kInputTimeout);
     CommPortDriver1.setOnReceiveData([this](TCommPortDriver *, const char *data, quint32 size) {
         CommPortDriver1ReceiveData(data, size);
     });
@@ -128,10 +132,10 @@ TForm2::~TForm2()
     CommPortDriver1.setOnReceiveData(nullptr);
 }
 
-void TForm2::setWaits(int checkMs, int pauseMs)
+void TForm2::setWaits(std::chrono::milliseconds check, std::chrono::milliseconds pause)
 {
-    m_checkInterval = checkMs;
-    m_pauseInterval = pauseMs;
+    m_checkInterval = check;
+    m_pauseInterval = pause;
 }
 
 void TForm2::setLabelText(QLabel *label, const QString &text)

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QPointer>
 #include <QTimer>
+#include <chrono>
 
 class QCheckBox;
 class QGroupBox;
@@ -45,7 +46,7 @@ public:
     State state() const { return m_state; }
 
     // The 3000 ms check and the 1000 ms pause, shortened by tests that do not measure them.
-    void setWaits(int checkMs, int pauseMs);
+    void setWaits(std::chrono::milliseconds check, std::chrono::milliseconds pause);
 
     void done(int result) override;
     void reject() override;
@@ -78,8 +79,8 @@ private:
     QPointer<QWidget> m_mainWindow;
     QString m_savedTitle;
     State m_state = State::Idle;
-    int m_checkInterval;
-    int m_pauseInterval;
+    std::chrono::milliseconds m_checkInterval;
+    std::chrono::milliseconds m_pauseInterval;
 
     QLabel *StaticText2 = nullptr;
     QProgressBar *ProgressBar1 = nullptr;

@@ -8,6 +8,7 @@
 #include "device/ImageDecoder.h"
 #include "store/MeasurementTable.h"
 #include "store/Schema.h"
+#include "store/SeriesNames.h"
 
 #include <QLocale>
 #include <QTemporaryDir>
@@ -18,7 +19,7 @@
 
 namespace {
 
-constexpr size_t kHeaderBytes = 3 + 2 * 16;
+constexpr size_t kHeaderBytes = 3 + 2 * kve::kSeriesCount;
 
 void check(bool ok, const char *what)
 {
@@ -74,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ArchiveHeader header;
     header.serialNumber = data[1];
     header.seriesCount = data[2];
-    for (int s = 0; s < 16; ++s)
+    for (int s = 0; s < kve::kSeriesCount; ++s)
         header.recordCounts[size_t(s)] = quint16(data[3 + 2 * s] | data[4 + 2 * s] << 8);
     const QByteArray image(reinterpret_cast<const char *>(data + kHeaderBytes), qsizetype(size - kHeaderBytes));
 

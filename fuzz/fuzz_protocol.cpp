@@ -5,6 +5,7 @@
 // length is followed by that many bytes fed as one piece.
 
 #include "device/DownloadProtocol.h"
+#include "store/SeriesNames.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -23,7 +24,7 @@ void checkInvariants(const DownloadProtocol &p, const DownloadProtocol::Step &st
     check(p.image().size() == DownloadProtocol::kMemoryImageSize);
     const int progress = p.progress();
     check(progress == 0 || progress == 20 || progress == 80 || progress == 95 || progress == 100);
-    check(p.header().seriesCount <= 16);
+    check(p.header().seriesCount <= kve::kSeriesCount);
     if (step.result == DownloadProtocol::Result::Success) {
         check(p.imageLength() > 0 && p.imageLength() <= DownloadProtocol::kMaxImageBytes);
         long promised = 0;

@@ -16,6 +16,7 @@
 #include <QProgressDialog>
 #include <QUrl>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <set>
 #include <vector>
@@ -264,14 +265,18 @@ void exportSeries(QWidget *parent, SeriesReport &report, kve::MeasurementTable &
     QProgressDialog progress(parent);
     progress.setWindowTitle(QStringLiteral("Экспорт в Excel"));
     progress.setCancelButton(nullptr);
-    progress.setMinimumDuration(500);
+    // Short exports finish before the progress window would show.
+    constexpr std::chrono::milliseconds kProgressShownAfter{500};
+    progress.setMinimumDuration(int(kProgressShownAfter.count()));
     progress.setWindowModality(Qt::WindowModal);
     QElapsedTimer clock;
     clock.start();
     const auto step = [&](int done, int total) {
         progress.setMaximum(total);
         progress.setValue(done);
-        const qint64 left = done > 0 ? clock.elapsed() * (total - done) / done / 1000 : 0;
+        const std::chrono::milliseconds spent(clock.elapsed());
+        const qint64 left =
+            done > 0 ? std::chrono::duration_cast<std::chrono::seconds>(spent * (total - done) / done).count() : 0;
         progress.setLabelText(QStringLiteral("Ячейка %1 из %2, осталось около %3 с").arg(done).arg(total).arg(left));
     };
     try {

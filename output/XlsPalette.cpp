@@ -6,6 +6,8 @@
 namespace kve::xls {
 
 namespace {
+// The index of the palette's first colour; the indices below it are fixed colours.
+constexpr int kFirstPaletteIndex = 8;
 // The default colour palette of BIFF8, indices 8..63.
 constexpr std::array<unsigned, 56> kPalette{
     0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
@@ -21,7 +23,7 @@ constexpr std::array<unsigned, 56> kPalette{
 int paletteIndex(const QColor &color)
 {
     const QColor c = color.toRgb();
-    int best = 8;
+    int best = kFirstPaletteIndex;
     long bestDistance = std::numeric_limits<long>::max();
     for (int i = 0; i < int(kPalette.size()); ++i) {
         const long dr = long((kPalette[i] >> 16) & 0xFF) - c.red();
@@ -30,7 +32,7 @@ int paletteIndex(const QColor &color)
         const long d = dr * dr + dg * dg + db * db;
         if (d < bestDistance) {
             bestDistance = d;
-            best = 8 + i;
+            best = kFirstPaletteIndex + i;
         }
     }
     return best;

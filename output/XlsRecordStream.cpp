@@ -7,6 +7,17 @@
 
 namespace kve::xls {
 
+namespace {
+// A string in the shared string table: 16-bit count and flags, then 16-bit characters.
+constexpr int kFlagsSize = 1;
+constexpr unsigned kUtf16Flag = 0x01;   // fHighByte: every character in two bytes
+constexpr int kStringHeaderSize = 2 + kFlagsSize;
+constexpr int kCharacterSize = 2;
+// EXTSST: at most this many buckets, of at least this many strings each.
+constexpr int kMaxBuckets = 128;
+constexpr int kMinStringsPerBucket = 8;
+} // namespace
+
 RecordBody &RecordBody::u8(unsigned v)
 {
     m_data.append(char(v & 0xFF));
@@ -52,44 +63,44 @@ static void appendUtf16(QByteArray &out, const QString &text)
 
 RecordBody &RecordBody::shortUnicode(const QString &text)
 {
-    const QString t = text.left(255);
+    const QString t = text.left(kMaxShortStringLength);
     u8(unsigned(t.size()));
-    u8(1);
+    u8(kUtf16Flag);
     appendUtf16(m_data, t);
     return *this;
 }
 
 RecordBody &RecordBody::unicode(const QString &text)
 {
-    const QString t = text.left(32767);
+    const QString t = text.left(kMaxStringLength);
     u16(unsigned(t.size()));
-    u8(1);
+    u8(kUtf16Flag);
     appendUtf16(m_data, t);
     return *this;
 }
 
-void RecordStream::header(unsigned type, int length)
+void RecordStream::header(RecordId type, int length)
 {
     RecordBody h;
-    h.u16(type).u16(unsigned(length));
+    h.u16(unsigned(type)).u16(unsigned(length));
     m_data.append(h.data());
 }
 
-void RecordStream::record(unsigned type, const RecordBody &body)
+void RecordStream::record(RecordId type, const RecordBody &body)
 {
     record(type, body.data());
 }
 
-void RecordStream::record(unsigned type, const QByteArray &body)
+void RecordStream::record(RecordId type, const QByteArray &body)
 {
     int at = 0;
-    unsigned t = type;
+    RecordId t = type;
     do {
         const int n = std::min<int>(kMaxRecordData, int(body.size()) - at);
         header(t, n);
         m_data.append(body.constData() + at, n);
         at += n;
-        t = 0x003C;   // CONTINUE
+        t = RecordId::Continue;
     } while (at < body.size());
 }
 
@@ -116,22 +127,22 @@ void RecordStream::sharedStrings(const QStringList &strings, std::uint32_t total
     starts.reserve(strings.size());
 
     for (const QString &s : strings) {
-        const QString text = s.left(32767);
-        // The 3-byte header and the first character stay together.
-        if (bodies.back().size() + 3 + (text.isEmpty() ? 0 : 2) > kMaxRecordData)
+        const QString text = s.left(kMaxStringLength);
+        // The string's header and its first character stay together.
+        if (bodies.back().size() + kStringHeaderSize + (text.isEmpty() ? 0 : kCharacterSize) > kMaxRecordData)
             bodies.emplace_back();
         starts.push_back({int(bodies.size()) - 1, int(bodies.back().size())});
         RecordBody h;
-        h.u16(unsigned(text.size())).u8(1);
+        h.u16(unsigned(text.size())).u8(kUtf16Flag);
         bodies.back().append(h.data());
         int i = 0;
         while (i < text.size()) {
-            int room = (kMaxRecordData - int(bodies.back().size())) / 2;
+            int room = (kMaxRecordData - int(bodies.back().size())) / kCharacterSize;
             if (room <= 0) {
                 // The characters go on in a new CONTINUE that starts with the flags byte.
                 bodies.emplace_back();
-                bodies.back().append(char(1));
-                room = (kMaxRecordData - 1) / 2;
+                bodies.back().append(char(kUtf16Flag));
+                room = (kMaxRecordData - kFlagsSize) / kCharacterSize;
             }
             const int n = std::min<int>(room, int(text.size()) - i);
             for (int k = 0; k < n; ++k) {
@@ -146,20 +157,20 @@ void RecordStream::sharedStrings(const QStringList &strings, std::uint32_t total
     std::vector<qint64> bodyPositions;
     for (std::size_t b = 0; b < bodies.size(); ++b) {
         bodyPositions.push_back(position());
-        header(b == 0 ? 0x00FC : 0x003C, int(bodies[b].size()));
+        header(b == 0 ? RecordId::Sst : RecordId::Continue, int(bodies[b].size()));
         m_data.append(bodies[b]);
     }
 
     // EXTSST: one entry per bucket of strings.
-    const int perBucket = std::max<int>(8, int(strings.size()) / 128 + 1);
+    const int perBucket = std::max<int>(kMinStringsPerBucket, int(strings.size()) / kMaxBuckets + 1);
     RecordBody ext;
     ext.u16(unsigned(perBucket));
     for (int i = 0; i < int(starts.size()); i += perBucket) {
         const Start &s = starts[std::size_t(i)];
-        const int inRecord = 4 + s.offset;
+        const int inRecord = kRecordHeaderSize + s.offset;
         ext.u32(std::uint32_t(bodyPositions[std::size_t(s.body)] + inRecord)).u16(unsigned(inRecord)).u16(0);
     }
-    record(0x00FF, ext);
+    record(RecordId::ExtSst, ext);
 }
 
 } // namespace kve::xls

@@ -1,10 +1,17 @@
 #pragma once
 
+#include "XlsRecordIds.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
 
 namespace kve::xls {
+
+// Characters a ShortXLUnicodeString holds (8-bit count).
+inline constexpr int kMaxShortStringLength = 255;
+// Characters an XLUnicodeString holds.
+inline constexpr int kMaxStringLength = 32767;
 
 // Little-endian bytes of one BIFF record's body.
 class RecordBody {
@@ -29,10 +36,12 @@ private:
 class RecordStream {
 public:
     static constexpr int kMaxRecordData = 8224;
+    // Type and length in front of every record's body.
+    static constexpr int kRecordHeaderSize = 4;
 
     // Writes one record; a body longer than a record holds goes on in CONTINUE records.
-    void record(unsigned type, const RecordBody &body = {});
-    void record(unsigned type, const QByteArray &body);
+    void record(RecordId type, const RecordBody &body = {});
+    void record(RecordId type, const QByteArray &body);
     qint64 position() const { return m_data.size(); }
     // Overwrites four bytes already written (stream offsets known only later).
     void patchU32(qint64 at, std::uint32_t v);
@@ -44,7 +53,7 @@ public:
     void sharedStrings(const QStringList &strings, std::uint32_t totalUses);
 
 private:
-    void header(unsigned type, int length);
+    void header(RecordId type, int length);
     QByteArray m_data;
 };
 

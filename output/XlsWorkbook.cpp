@@ -2,6 +2,7 @@
 
 #include "XlsContainer.h"
 #include "XlsPalette.h"
+#include "XlsRecordIds.h"
 #include "XlsRecordStream.h"
 
 #include <QHash>
@@ -59,7 +60,8 @@ void Sheet::merge(int firstRow, int firstColumn, int lastRow, int lastColumn)
 void Sheet::setColumnWidth(int column, double characters)
 {
     checkPosition(0, column);
-    m_columnWidths[column] = std::clamp(characters, 0.0, 255.0);
+    constexpr double kMaxColumnWidthCharacters = 255.0;
+    m_columnWidths[column] = std::clamp(characters, 0.0, kMaxColumnWidthCharacters);
 }
 
 void Sheet::setRowHeight(int row, double points)
@@ -92,8 +94,16 @@ Sheet &Workbook::addSheet(const QString &name)
 
 namespace {
 
-constexpr unsigned kBof = 0x0809, kEof = 0x000A;
+constexpr unsigned kBiff8Version = 0x0600;
 constexpr int kStyleXfCount = 16;
+constexpr int kMaxXfCount = 4050;             // cell formats a workbook may hold
+constexpr int kMaxPageBreaks = 1026;          // row breaks one sheet may hold
+constexpr int kRowsPerBlock = 32;             // ROW records come in blocks, each before its cells
+constexpr unsigned kTwipsPerPoint = 20;
+constexpr unsigned kDefaultRowHeightTwips = 255;
+constexpr double kMinFontPoints = 1.0, kMaxFontPoints = 409.0;
+constexpr int kWriteAccessSize = 112;         // the user name padded with spaces to this size
+constexpr int kColumnWidthUnits = 256;        // COLINFO widths are in 1/256 of a character
 constexpr int kDefaultFontCount = 4;   // font index 4 does not exist in BIFF
 constexpr int kDefaultCellXf = 15;     // the format of cells and columns that have none of their own
 constexpr int kFirstCustomFormat = 164;
@@ -138,17 +148,17 @@ struct FormatTables {
     }
 };
 
-RecordBody bof(unsigned kind)
+RecordBody bof(SubstreamKind kind)
 {
     RecordBody b;
-    b.u16(0x0600).u16(kind).u16(0x0DBB).u16(0x07CC).u32(0x00000041).u32(0x00000006);
+    b.u16(kBiff8Version).u16(unsigned(kind)).u16(0x0DBB).u16(0x07CC).u32(0x00000041).u32(0x00000006);
     return b;
 }
 
 RecordBody fontRecord(const Font &f)
 {
     RecordBody b;
-    const unsigned twips = unsigned(std::lround(std::clamp(f.points, 1.0, 409.0) * 20));
+    const unsigned twips = unsigned(std::lround(std::clamp(f.points, kMinFontPoints, kMaxFontPoints) * kTwipsPerPoint));
     b.u16(twips);
     // Bold and underline also go into the flags, where older readers look for them.
     b.u16((f.bold ? 0x0001 : 0) | (f.italic ? 0x0002 : 0) | (f.underline ? 0x0004 : 0));
@@ -228,59 +238,59 @@ QByteArray sheetStream(const std::map<std::pair<int, int>, int> &xfOfCell, const
                        int selRow, int selColumn, const std::map<std::pair<int, int>, bool> &cells)
 {
     RecordStream s;
-    s.record(kBof, bof(0x0010));
-    s.record(0x000D, RecordBody().u16(1));        // CALCMODE automatic
-    s.record(0x000C, RecordBody().u16(100));      // CALCCOUNT
-    s.record(0x000F, RecordBody().u16(1));        // REFMODE A1
-    s.record(0x0011, RecordBody().u16(0));        // ITERATION
-    s.record(0x0010, RecordBody().f64(0.001));    // DELTA
-    s.record(0x005F, RecordBody().u16(1));        // SAVERECALC
-    s.record(0x002A, RecordBody().u16(0));        // PRINTHEADERS
-    s.record(0x002B, RecordBody().u16(0));        // PRINTGRIDLINES
-    s.record(0x0082, RecordBody().u16(1));        // GRIDSET
-    s.record(0x0080, RecordBody().u32(0).u32(0)); // GUTS
-    s.record(0x0225, RecordBody().u16(0).u16(255));   // DEFAULTROWHEIGHT
-    s.record(0x0081, RecordBody().u16(0x04C1));   // WSBOOL
+    s.record(RecordId::Bof, bof(SubstreamKind::Worksheet));
+    s.record(RecordId::CalcMode, RecordBody().u16(1));   // automatic
+    s.record(RecordId::CalcCount, RecordBody().u16(100));
+    s.record(RecordId::RefMode, RecordBody().u16(1));   // A1
+    s.record(RecordId::Iteration, RecordBody().u16(0));
+    s.record(RecordId::Delta, RecordBody().f64(0.001));
+    s.record(RecordId::SaveRecalc, RecordBody().u16(1));
+    s.record(RecordId::PrintHeaders, RecordBody().u16(0));
+    s.record(RecordId::PrintGridLines, RecordBody().u16(0));
+    s.record(RecordId::GridSet, RecordBody().u16(1));
+    s.record(RecordId::Guts, RecordBody().u32(0).u32(0));
+    s.record(RecordId::DefaultRowHeight, RecordBody().u16(0).u16(kDefaultRowHeightTwips));
+    s.record(RecordId::WsBool, RecordBody().u16(0x04C1));
 
     std::sort(breaks.begin(), breaks.end());
     breaks.erase(std::unique(breaks.begin(), breaks.end()), breaks.end());
     if (!breaks.empty()) {
         RecordBody b;
-        const int n = std::min<int>(int(breaks.size()), 1026);
+        const int n = std::min<int>(int(breaks.size()), kMaxPageBreaks);
         b.u16(unsigned(n));
         for (int i = 0; i < n; ++i)
-            b.u16(unsigned(breaks[std::size_t(i)])).u16(0).u16(255);
-        s.record(0x001B, b);                       // HORIZONTALPAGEBREAKS
+            b.u16(unsigned(breaks[std::size_t(i)])).u16(0).u16(unsigned(kMaxColumns - 1));   // across every column
+        s.record(RecordId::HorizontalPageBreaks, b);
     }
-    s.record(0x0014);                              // HEADER (none)
-    s.record(0x0015);                              // FOOTER (none)
-    s.record(0x0083, RecordBody().u16(0));         // HCENTER
-    s.record(0x0084, RecordBody().u16(0));         // VCENTER
-    s.record(0x0026, RecordBody().f64(setup.leftInches));
-    s.record(0x0027, RecordBody().f64(setup.rightInches));
-    s.record(0x0028, RecordBody().f64(setup.topInches));
-    s.record(0x0029, RecordBody().f64(setup.bottomInches));
+    s.record(RecordId::Header);   // none
+    s.record(RecordId::Footer);   // none
+    s.record(RecordId::HCenter, RecordBody().u16(0));
+    s.record(RecordId::VCenter, RecordBody().u16(0));
+    s.record(RecordId::LeftMargin, RecordBody().f64(setup.leftInches));
+    s.record(RecordId::RightMargin, RecordBody().f64(setup.rightInches));
+    s.record(RecordId::TopMargin, RecordBody().f64(setup.topInches));
+    s.record(RecordId::BottomMargin, RecordBody().f64(setup.bottomInches));
     {
         // Printer settings valid (fNoPls clear), portrait bit clear for landscape.
         const unsigned grbit = setup.landscape ? 0x0000 : 0x0002;
         RecordBody b;
         b.u16(unsigned(setup.paperSize)).u16(100).u16(1).u16(1).u16(1).u16(grbit).u16(600).u16(600)
             .f64(0.3).f64(0.3).u16(1);
-        s.record(0x00A1, b);                       // SETUP
+        s.record(RecordId::Setup, b);
     }
-    s.record(0x0055, RecordBody().u16(8));         // DEFCOLWIDTH
+    s.record(RecordId::DefColWidth, RecordBody().u16(8));
     // Every column carries the default cell format (text wrapped), as formatting the whole
     // sheet does: a column without a width of its own keeps the default width.
     const auto colInfo = [&s](int first, int last, unsigned width) {
         RecordBody b;
         b.u16(unsigned(first)).u16(unsigned(last)).u16(width).u16(kDefaultCellXf).u16(0).u16(0);
-        s.record(0x007D, b);                       // COLINFO
+        s.record(RecordId::ColInfo, b);
     };
     int nextColumn = 0;
     for (const auto &[col, chars] : widths) {
         if (col > nextColumn)
             colInfo(nextColumn, col - 1, kDefaultColumnWidth);
-        colInfo(col, col, unsigned(std::lround(chars * 256)));
+        colInfo(col, col, unsigned(std::lround(chars * kColumnWidthUnits)));
         nextColumn = col + 1;
     }
     if (nextColumn < kMaxColumns)
@@ -302,15 +312,15 @@ QByteArray sheetStream(const std::map<std::pair<int, int>, int> &xfOfCell, const
         else
             b.u32(std::uint32_t(*rows.begin())).u32(std::uint32_t(*rows.rbegin() + 1)).u16(0)
                 .u16(unsigned(lastColumn + 1)).u16(0);
-        s.record(0x0200, b);                       // DIMENSIONS
+        s.record(RecordId::Dimensions, b);
     }
 
-    // Blocks of 32 rows: their ROW records, then their cells.
+    // Blocks of rows: their ROW records, then their cells.
     std::vector<int> rowList(rows.begin(), rows.end());
     for (std::size_t start = 0; start < rowList.size();) {
-        const int blockFirst = rowList[start] / 32 * 32;
+        const int blockFirst = rowList[start] / kRowsPerBlock * kRowsPerBlock;
         std::size_t end = start;
-        while (end < rowList.size() && rowList[end] < blockFirst + 32)
+        while (end < rowList.size() && rowList[end] < blockFirst + kRowsPerBlock)
             ++end;
         for (std::size_t i = start; i < end; ++i) {
             const int row = rowList[i];
@@ -322,11 +332,12 @@ QByteArray sheetStream(const std::map<std::pair<int, int>, int> &xfOfCell, const
                 last = std::prev(hi)->first.second + 1;
             }
             const auto h = heights.find(row);
-            const unsigned twips = h != heights.end() ? unsigned(std::lround(h->second * 20)) : 255;
-            const std::uint32_t flags = 0x0100 | (h != heights.end() ? 0x0040 : 0) | (15u << 16);
+            const unsigned twips =
+                h != heights.end() ? unsigned(std::lround(h->second * kTwipsPerPoint)) : kDefaultRowHeightTwips;
+            const std::uint32_t flags = 0x0100 | (h != heights.end() ? 0x0040 : 0) | (unsigned(kDefaultCellXf) << 16);
             RecordBody b;
             b.u16(unsigned(row)).u16(unsigned(first)).u16(unsigned(last)).u16(twips).u16(0).u16(0).u32(flags);
-            s.record(0x0208, b);                   // ROW
+            s.record(RecordId::Row, b);
         }
         for (std::size_t i = start; i < end; ++i) {
             const int row = rowList[i];
@@ -339,12 +350,12 @@ QByteArray sheetStream(const std::map<std::pair<int, int>, int> &xfOfCell, const
                 b.u16(unsigned(pos.first)).u16(unsigned(pos.second)).u16(unsigned(xf));
                 if (str != stringOfCell.end()) {
                     b.u32(std::uint32_t(str->second));
-                    s.record(0x00FD, b);           // LABELSST
+                    s.record(RecordId::LabelSst, b);
                 } else if (number != numberOfCell.end()) {
                     b.f64(number->second);
-                    s.record(0x0203, b);           // NUMBER
+                    s.record(RecordId::Number, b);
                 } else {
-                    s.record(0x0201, b);           // BLANK
+                    s.record(RecordId::Blank, b);
                 }
             }
         }
@@ -354,13 +365,13 @@ QByteArray sheetStream(const std::map<std::pair<int, int>, int> &xfOfCell, const
     {
         RecordBody b;
         b.u16(0x06B6).u16(0).u16(0).u32(0x40).u16(0).u16(0).u32(0);
-        s.record(0x023E, b);                       // WINDOW2
+        s.record(RecordId::Window2, b);
     }
     {
         RecordBody b;
         b.u8(3).u16(unsigned(selRow)).u16(unsigned(selColumn)).u16(0).u16(1)
             .u16(unsigned(selRow)).u16(unsigned(selRow)).u8(unsigned(selColumn)).u8(unsigned(selColumn));
-        s.record(0x001D, b);                       // SELECTION
+        s.record(RecordId::Selection, b);
     }
     for (std::size_t start = 0; start < merges.size(); start += kMaxMergesPerRecord) {
         const std::size_t n = std::min<std::size_t>(kMaxMergesPerRecord, merges.size() - start);
@@ -370,9 +381,9 @@ QByteArray sheetStream(const std::map<std::pair<int, int>, int> &xfOfCell, const
             const Merge &m = merges[i];
             b.u16(unsigned(m.firstRow)).u16(unsigned(m.lastRow)).u16(unsigned(m.firstColumn)).u16(unsigned(m.lastColumn));
         }
-        s.record(0x00E5, b);                       // MERGEDCELLS
+        s.record(RecordId::MergedCells, b);
     }
-    s.record(kEof);
+    s.record(RecordId::Eof);
     return s.data();
 }
 
@@ -412,73 +423,73 @@ QByteArray Workbook::workbookStream() const
             }
         }
     }
-    if (kStyleXfCount + tables.formats.size() > 4050)
+    if (kStyleXfCount + tables.formats.size() > kMaxXfCount)
         throw XlsError(QStringLiteral("Слишком много разных форматов ячеек."));
 
     RecordStream g;
-    g.record(kBof, bof(0x0005));
-    g.record(0x00E1, RecordBody().u16(0x04B0));    // INTERFACEHDR
-    g.record(0x00C1, RecordBody().u16(0));         // MMS
-    g.record(0x00E2);                              // INTERFACEEND
+    g.record(RecordId::Bof, bof(SubstreamKind::WorkbookGlobals));
+    g.record(RecordId::InterfaceHdr, RecordBody().u16(0x04B0));
+    g.record(RecordId::Mms, RecordBody().u16(0));
+    g.record(RecordId::InterfaceEnd);
     {
         RecordBody b;
         b.unicode(QStringLiteral("KVE"));
-        b.bytes(QByteArray(112 - b.size(), ' '));
-        g.record(0x005C, b);                       // WRITEACCESS
+        b.bytes(QByteArray(kWriteAccessSize - b.size(), ' '));
+        g.record(RecordId::WriteAccess, b);
     }
-    g.record(0x0042, RecordBody().u16(0x04B0));    // CODEPAGE: UTF-16
-    g.record(0x0161, RecordBody().u16(0));         // DSF
+    g.record(RecordId::CodePage, RecordBody().u16(0x04B0));   // UTF-16
+    g.record(RecordId::Dsf, RecordBody().u16(0));
     {
         RecordBody b;
         for (std::size_t i = 0; i < m_sheets.size(); ++i)
             b.u16(unsigned(i + 1));
-        g.record(0x013D, b);                       // TABID
+        g.record(RecordId::TabId, b);
     }
-    g.record(0x0019, RecordBody().u16(0));         // WINDOWPROTECT
-    g.record(0x0012, RecordBody().u16(0));         // PROTECT
-    g.record(0x0013, RecordBody().u16(0));         // PASSWORD
-    g.record(0x0040, RecordBody().u16(0));         // BACKUP
-    g.record(0x008D, RecordBody().u16(0));         // HIDEOBJ
+    g.record(RecordId::WindowProtect, RecordBody().u16(0));
+    g.record(RecordId::Protect, RecordBody().u16(0));
+    g.record(RecordId::Password, RecordBody().u16(0));
+    g.record(RecordId::Backup, RecordBody().u16(0));
+    g.record(RecordId::HideObj, RecordBody().u16(0));
     {
         RecordBody b;
         b.u16(0x0168).u16(0x001E).u16(0x3A5C).u16(0x2328).u16(0x0038).u16(0).u16(0).u16(1).u16(0x0258);
-        g.record(0x003D, b);                       // WINDOW1
+        g.record(RecordId::Window1, b);
     }
-    g.record(0x0022, RecordBody().u16(0));         // 1904 dates: no
-    g.record(0x000E, RecordBody().u16(1));         // PRECISION
-    g.record(0x01B7, RecordBody().u16(0));         // REFRESHALL
-    g.record(0x00DA, RecordBody().u16(0));         // BOOKBOOL
+    g.record(RecordId::Date1904, RecordBody().u16(0));   // 1900 dates
+    g.record(RecordId::Precision, RecordBody().u16(1));
+    g.record(RecordId::RefreshAll, RecordBody().u16(0));
+    g.record(RecordId::BookBool, RecordBody().u16(0));
     for (int i = 0; i < kDefaultFontCount; ++i)
-        g.record(0x0031, fontRecord(Font{}));
+        g.record(RecordId::Font, fontRecord(Font{}));
     for (const Font &f : tables.fonts)
-        g.record(0x0031, fontRecord(f));
+        g.record(RecordId::Font, fontRecord(f));
     for (int i = 0; i < tables.numberFormats.size(); ++i) {
         RecordBody b;
         b.u16(unsigned(kFirstCustomFormat + i)).unicode(tables.numberFormats.at(i));
-        g.record(0x041E, b);                       // FORMAT
+        g.record(RecordId::Format, b);
     }
     for (int i = 0; i < kDefaultCellXf; ++i)
-        g.record(0x00E0, styleXf(i));
+        g.record(RecordId::Xf, styleXf(i));
     {
         CellFormat wrapped;
         wrapped.wrap = true;
-        g.record(0x00E0, cellXf(wrapped, 0, 0));
+        g.record(RecordId::Xf, cellXf(wrapped, 0, 0));
     }
     for (const CellFormat &f : tables.formats)
-        g.record(0x00E0, cellXf(f, tables.fontIndex(f.font), tables.numberFormatIndex(f)));
-    g.record(0x0293, RecordBody().u16(0x8000).u8(0).u8(0xFF));   // STYLE "Normal"
-    g.record(0x0160, RecordBody().u16(0));         // USESELFS
+        g.record(RecordId::Xf, cellXf(f, tables.fontIndex(f.font), tables.numberFormatIndex(f)));
+    g.record(RecordId::Style, RecordBody().u16(0x8000).u8(0).u8(0xFF));   // "Normal"
+    g.record(RecordId::UsesElfs, RecordBody().u16(0));
 
     std::vector<qint64> sheetOffsetFields;
     for (const Sheet &sheet : m_sheets) {
         RecordBody b;
         b.u32(0).u8(0).u8(0).shortUnicode(sheet.name());
         sheetOffsetFields.push_back(g.position() + 4);
-        g.record(0x0085, b);                       // BOUNDSHEET
+        g.record(RecordId::BoundSheet, b);
     }
-    g.record(0x008C, RecordBody().u16(7).u16(7)); // COUNTRY
+    g.record(RecordId::Country, RecordBody().u16(7).u16(7));
     g.sharedStrings(strings, uses);
-    g.record(kEof);
+    g.record(RecordId::Eof);
 
     QByteArray stream = g.data();
     for (std::size_t i = 0; i < m_sheets.size(); ++i) {

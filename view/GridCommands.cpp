@@ -61,7 +61,7 @@ void delete_selected_rows(TDBGridPro &grid)
         }
     }
 
-    for (int k = 1; k <= 16; ++k)
+    for (int k = 1; k <= kSeriesCount; ++k)
         reset_sort(grid, sortTagName(k));
     if (!table.isOpen())
         return;

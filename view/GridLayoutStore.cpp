@@ -43,12 +43,12 @@ void load_grid_layout(QSettings &settings, const QString &valueName, TDBGridPro 
     }
 }
 
-QStringList load_layout_all(QSettings &settings, std::array<TDBGridPro *, 16> grids, const MeasurementTable &table)
+QStringList load_layout_all(QSettings &settings, std::array<TDBGridPro *, kSeriesCount> grids, const MeasurementTable &table)
 {
     QStringList errors;
     if (!table.isOpen())
         return errors;
-    for (int n = 1; n <= 16; ++n) {
+    for (int n = 1; n <= kSeriesCount; ++n) {
         TDBGridPro *grid = grids[size_t(n - 1)];
         if (!grid)
             continue;

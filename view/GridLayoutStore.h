@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/SeriesNames.h"
+
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -29,6 +31,6 @@ void save_grid_layout(QSettings &settings, const QString &valueName, TDBGridPro 
 // With the table open, loads "Table_1".."Table_16" into grids 1..16. A layout that cannot
 // be read leaves that grid as it is and does not stop the others: the messages are
 // returned, in grid order, for the application's error box (empty when all went well).
-QStringList load_layout_all(QSettings &settings, std::array<TDBGridPro *, 16> grids, const MeasurementTable &table);
+QStringList load_layout_all(QSettings &settings, std::array<TDBGridPro *, kSeriesCount> grids, const MeasurementTable &table);
 
 } // namespace kve

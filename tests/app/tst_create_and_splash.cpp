@@ -14,6 +14,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <chrono>
+
+using namespace std::chrono_literals;
 
 class CreateAndSplashTest : public QObject {
     Q_OBJECT
@@ -31,7 +34,7 @@ private slots:
 
         harness::BoxLog boxes;
         kve::ProgramWindows windows;
-        windows.form2->setWaits(3000, 100);   // the pause is not looked at here
+        windows.form2->setWaits(3000ms, 100ms);   // the pause is not looked at here
         TForm1 *main = windows.form1.get();
         main->show();
         auto saved = testing::whenModal(testing::chooseFile(path));

@@ -25,10 +25,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
 #include <unistd.h>
+
+using namespace std::chrono_literals;
 
 using harness::BoxLog;
 using testing::whenModal;
@@ -207,7 +210,7 @@ private slots:
         m_boxes = std::make_unique<BoxLog>();
         m_windows = std::make_unique<kve::ProgramWindows>();
         // The pause before the archive request is not what these cases look at.
-        windows2()->setWaits(3000, 100);
+        windows2()->setWaits(3000ms, 100ms);
         main()->show();
     }
 
@@ -263,7 +266,7 @@ private slots:
         harness::Emulator emulator(options + QStringList{QStringLiteral("--verbose")});
         QVERIFY2(emulator.ready(), qPrintable(emulator.startupText()));
         if (killAfterRequestMs == -500)
-            windows2()->setWaits(3000, 1000);   // pulled out within the pause
+            windows2()->setWaits(3000ms, 1000ms);   // pulled out within the pause
         bool dialogStayed = false;
         auto dialog = std::make_shared<testing::ModalRecord>();
         auto save = whenModal([&](QWidget *w, testing::ModalRecord &record) {

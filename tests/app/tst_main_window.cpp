@@ -6,6 +6,7 @@
 #include "app/main.h"
 #include "store/AppTitle.h"
 #include "store/MeasurementTable.h"
+#include "store/SeriesNames.h"
 #include "view/TDBGridPro.h"
 
 #include <QAction>
@@ -80,7 +81,7 @@ private:
     QList<int> visibleTabs()
     {
         QList<int> out;
-        for (int i = 0; i < 16; ++i) {
+        for (int i = 0; i < kve::kSeriesCount; ++i) {
             if (main()->pageControl()->isTabVisible(i))
                 out << i + 1;
         }

@@ -11,6 +11,7 @@
 #include "app/ProgramWindows.h"
 #include "app/main.h"
 #include "device/receive.h"
+#include "store/SeriesNames.h"
 #include "view/TDBGridPro.h"
 
 #include <QAction>
@@ -25,6 +26,9 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <chrono>
+
+using namespace std::chrono_literals;
 
 using harness::BoxLog;
 using testing::whenModal;
@@ -121,7 +125,7 @@ void OperatorPathTest::wholePath()
 
     BoxLog boxes;
     auto windows = std::make_unique<kve::ProgramWindows>();
-    windows->form2->setWaits(3000, 100);   // the pause is not looked at here
+    windows->form2->setWaits(3000ms, 100ms);   // the pause is not looked at here
     TForm1 *main = windows->form1.get();
     main->show();
     QVERIFY(QTest::qWaitForWindowExposed(main));
@@ -147,7 +151,7 @@ void OperatorPathTest::wholePath()
     // Tabs of the two series, the first one shown and filtered.
     QVERIFY(main->pageControl()->isVisible());
     QList<int> tabs;
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < kve::kSeriesCount; ++i) {
         if (main->pageControl()->isTabVisible(i))
             tabs << i + 1;
     }

@@ -16,18 +16,21 @@
 #include <QTemporaryDir>
 #include <QWidget>
 #include <QtTest>
+#include <chrono>
 #include <atomic>
 #include <functional>
 #include <thread>
 
 #include <termios.h>
 
+using namespace std::chrono_literals;
+
 namespace {
 
 // The check as it is (a slow reply must not start a search); the pause, which these
 // downloads do not measure, short.
-constexpr int kCheckMs = 3000;
-constexpr int kShortPauseMs = 100;
+constexpr std::chrono::milliseconds kCheckMs{3000};
+constexpr std::chrono::milliseconds kShortPauseMs{100};
 
 // Records the test hands the emulator, with the texts each must give in the table.
 const char *const kArchiveText =
@@ -370,7 +373,7 @@ private slots:
         PtyPair pty;
         QVERIFY(pty.linkAs(kve::portLinkDirectory(), 2));
         TForm2 dlg(nullptr);
-        dlg.setWaits(300, kShortPauseMs);   // what happens when the check ends, not when
+        dlg.setWaits(300ms, kShortPauseMs);   // what happens when the check ends, not when
         bool checked = false;
         bool stillOpen = false;
         QString label;

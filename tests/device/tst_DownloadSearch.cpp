@@ -5,14 +5,15 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
+#include <chrono>
 #include <atomic>
 #include <thread>
 
 namespace {
 
 // Waits these cases do not measure: COM2 is absent, so the check only delays the search.
-constexpr int kShortCheckMs = 200;
-constexpr int kShortPauseMs = 100;
+constexpr std::chrono::milliseconds kShortCheckMs{200};
+constexpr std::chrono::milliseconds kShortPauseMs{100};
 
 // Notes every text the label is painted with.
 class PaintedTexts : public QObject {

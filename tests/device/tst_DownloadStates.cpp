@@ -7,8 +7,11 @@
 
 #include <QWidget>
 #include <QtTest>
+#include <chrono>
 #include <memory>
 #include <utility>
+
+using namespace std::chrono_literals;
 
 using namespace dialogrun;
 using State = TForm2::State;
@@ -17,9 +20,9 @@ namespace {
 
 // The check as it is where the instrument sits on the first port (a slow reply must not
 // start a search), short where the search is what is looked at; the pause short.
-constexpr int kCheckMs = 3000;
-constexpr int kSearchCheckMs = 200;
-constexpr int kShortPauseMs = 100;
+constexpr std::chrono::milliseconds kCheckMs{3000};
+constexpr std::chrono::milliseconds kSearchCheckMs{200};
+constexpr std::chrono::milliseconds kShortPauseMs{100};
 
 // Notes every state the dialog enters, with what is armed and shown at that moment.
 class StateLog : public QObject {
@@ -149,7 +152,7 @@ private slots:
         PtyPair pty;
         QVERIFY(pty.linkAs(kve::portLinkDirectory(), 2));
         TForm2 dlg(nullptr);
-        dlg.setWaits(300, kShortPauseMs);
+        dlg.setWaits(300ms, kShortPauseMs);
         StateLog log(dlg);
         bool checked = false;
         State afterCheck = State::Idle;

@@ -4,8 +4,11 @@
 
 #include <QElapsedTimer>
 #include <QtTest>
+#include <chrono>
 
 #include <termios.h>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -61,9 +64,9 @@ private slots:
         QCOMPARE(port.portName(), kCom2);
         QCOMPARE(port.baudRateValue(), 9600);
         QCOMPARE(port.inBufSize(), 2048);
-        QCOMPARE(port.pollingDelay(), 50);
-        QCOMPARE(port.outputTimeout(), 500);
-        QCOMPARE(port.inputTimeout(), 200);
+        QCOMPARE(port.pollingDelay(), 50ms);
+        QCOMPARE(port.outputTimeout(), 500ms);
+        QCOMPARE(port.inputTimeout(), 200ms);
         QVERIFY(port.enableDTROnOpen());
         QVERIFY(!port.connected());
     }

@@ -1,5 +1,6 @@
 #include "GridFixture.h"
 
+#include "store/SeriesNames.h"
 #include "view/GridCommands.h"
 #include "view/GridLayoutStore.h"
 #include "view/LayoutText.h"
@@ -20,15 +21,15 @@ namespace {
 struct Grids {
     explicit Grids(MeasurementTable &table)
     {
-        for (int n = 1; n <= 16; ++n) {
+        for (int n = 1; n <= kSeriesCount; ++n) {
             owned[size_t(n - 1)] = std::make_unique<TDBGridPro>(table, n);
             owned[size_t(n - 1)]->resize(679, 300);
             grids[size_t(n - 1)] = owned[size_t(n - 1)].get();
         }
     }
     TDBGridPro &operator[](int n) { return *grids[size_t(n - 1)]; }
-    std::array<std::unique_ptr<TDBGridPro>, 16> owned;
-    std::array<TDBGridPro *, 16> grids{};
+    std::array<std::unique_ptr<TDBGridPro>, kSeriesCount> owned;
+    std::array<TDBGridPro *, kSeriesCount> grids{};
 };
 
 std::unique_ptr<QSettings> openSettings()
@@ -109,7 +110,7 @@ void TestGridLayoutStore::layoutComesBackInANewSession()
         grids[2].setColumnColor(grids[2].columnOfField(QStringLiteral("T_2")), QColor(10, 20, 30));
         grids[2].setColumnWidth(grids[2].columnOfField(QStringLiteral("F")), 120);
         grids[2].clickTitle(grids[2].columnOfField(QStringLiteral("F")));
-        for (int n = 1; n <= 16; ++n)
+        for (int n = 1; n <= kSeriesCount; ++n)
             save_grid_layout(*settings, QStringLiteral("Table_%1").arg(n), grids[n]);
     }
     // Another table file, new grids and a new settings object read from the file.
@@ -190,7 +191,7 @@ void TestGridLayoutStore::brokenTextStopsOnlyItsGrid()
 {
     auto settings = openSettings();
     const QString good = record(QStringLiteral("    item\r\n      FieldName = 'P'\r\n      Color = clYellow\r\n    end>\r\n"));
-    for (int n = 1; n <= 16; ++n)
+    for (int n = 1; n <= kSeriesCount; ++n)
         settings->setValue(QStringLiteral("Table_%1").arg(n), good);
     settings->setValue(QStringLiteral("Table_2"),
                        record(QStringLiteral("    item\r\n      FieldName = 'P'\r\n      Color = clYellow\r\n    end\r\n"
@@ -230,7 +231,7 @@ void TestGridLayoutStore::nothingLoadsWithoutAnOpenTable()
     QVERIFY(load_layout_all(*settings, grids.grids, *m_table).isEmpty());
     QVERIFY(settings->childKeys().isEmpty());
     // The close step stores all sixteen whether a table is open or not.
-    for (int n = 1; n <= 16; ++n)
+    for (int n = 1; n <= kSeriesCount; ++n)
         save_grid_layout(*settings, QStringLiteral("Table_%1").arg(n), grids[n]);
     QCOMPARE(settings->childKeys().size(), 16);
     QCOMPARE(parseLayoutText(settings->value(QStringLiteral("Table_16")).toString()).size(), size_t(12));

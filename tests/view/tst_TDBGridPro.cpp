@@ -1,5 +1,6 @@
 #include "GridFixture.h"
 
+#include "store/SeriesNames.h"
 #include "view/ColumnFit.h"
 #include "view/GridCommands.h"
 #include "view/TDBGridPro.h"
@@ -316,7 +317,7 @@ void TestTDBGridPro::plainClickClearsOtherMarks()
 void TestTDBGridPro::threeClicksThenCtrlClick_data()
 {
     QTest::addColumn<int>("series");
-    for (int s = 1; s <= 16; ++s)
+    for (int s = 1; s <= kve::kSeriesCount; ++s)
         QTest::newRow(qPrintable(QStringLiteral("series %1").arg(s))) << s;
 }
 
