@@ -77,18 +77,18 @@ void reportBoxes(const BoxLog &boxes)
 }
 
 // The file dialog of the command answered with `path`; empty, or what went wrong.
-QString chooseThroughMenu(TForm1 *main, const char *command, const QString &path)
+QString chooseThroughMenu(TForm1 *main, kve::MenuItem command, const QString &path)
 {
     auto answered = whenModal(testing::chooseFile(path));
-    main->item(QLatin1String(command))->trigger();
+    (main->items().*command)->trigger();
     testing::stopWatcher(answered);
     if (answered->answered)
         return {};
     return answered->problem.isEmpty() ? QStringLiteral("no file dialog came") : answered->problem;
 }
 
-QString openThroughMenu(TForm1 *main, const QString &path) { return chooseThroughMenu(main, "N3", path); }
-QString createThroughMenu(TForm1 *main, const QString &path) { return chooseThroughMenu(main, "N2", path); }
+QString openThroughMenu(TForm1 *main, const QString &path) { return chooseThroughMenu(main, &kve::MenuItems::N3, path); }
+QString createThroughMenu(TForm1 *main, const QString &path) { return chooseThroughMenu(main, &kve::MenuItems::N2, path); }
 
 int runChild(const QStringList &args)
 {
@@ -193,7 +193,7 @@ private:
         QCOMPARE(openThroughMenu(main(), path("check.db")), QString());
         QVERIFY(main()->table().dbOpen());
         QCOMPARE(main()->table().recordCount(), 2);
-        main()->item(QStringLiteral("N7"))->trigger();
+        main()->items().N7->trigger();
         QVERIFY(!main()->table().isOpen());
         QFile::remove(path("check.db"));
     }
@@ -287,7 +287,7 @@ private slots:
             }
             testing::chooseFile(target)(w, record);
         });
-        main()->item(QStringLiteral("N2"))->trigger();
+        main()->items().N2->trigger();
         QVERIFY2(save->answered, qPrintable(save->problem));
         note(QStringLiteral("%1: boxes [%2], file %3").arg(QTest::currentDataTag(), m_boxes->texts().join(QStringLiteral("; ")),
                                                         harness::fileBytes(target) == before ? "unchanged" : "CHANGED"));
@@ -302,7 +302,7 @@ private slots:
         }
         QVERIFY(!windows2()->isVisible());
         QVERIFY(!main()->table().dbOpen());
-        QVERIFY(!main()->item(QStringLiteral("N5"))->isEnabled());
+        QVERIFY(!main()->items().N5->isEnabled());
         QVERIFY(!windows2()->commPort().connected());
         QCOMPARE(harness::fileBytes(target), before);
         QCOMPARE(harness::folderEntries(m_dir->path()), QStringList({QStringLiteral("target.db")}));
@@ -318,7 +318,7 @@ private slots:
         QCOMPARE(createThroughMenu(main(), path("z.db")), QString());
         QCOMPARE(m_boxes->texts(), QStringList());
         QVERIFY(main()->table().dbOpen());
-        main()->item(QStringLiteral("N7"))->trigger();
+        main()->items().N7->trigger();
         const harness::DbfFile file = harness::readDbf(harness::fileBytes(path("z.db")));
         QVERIFY2(file.whole, qPrintable(file.problem));
         QCOMPARE(file.records.size(), 8);
@@ -356,7 +356,7 @@ private slots:
         t.edit();
         t.setFieldText("COMMENT", "после второй копии");
         t.post();
-        main()->item(QStringLiteral("N7"))->trigger();
+        main()->items().N7->trigger();
         const harness::DbfFile file = harness::readDbf(harness::fileBytes(path("held.db")));
         QVERIFY2(file.whole, qPrintable(file.problem));
         QCOMPARE(file.text(0, "COMMENT"), QStringLiteral("после второй копии"));
@@ -387,7 +387,7 @@ private slots:
         t.edit();
         t.setFieldText("COMMENT", "строка первой копии");
         t.post();
-        main()->item(QStringLiteral("N7"))->trigger();
+        main()->items().N7->trigger();
         const harness::DbfFile file = harness::readDbf(harness::fileBytes(path("held.db")));
         const bool kept = file.find({{"COMMENT", "строка первой копии"}}) == 0;
         note(QStringLiteral("  the first copy's row afterwards: %1").arg(kept ? "in the file" : "LOST"));

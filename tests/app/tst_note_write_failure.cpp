@@ -102,7 +102,7 @@ private slots:
         m_boxes->clear();
         QVERIFY(model->setData(cell, QStringLiteral("поместилась")));
         QCOMPARE(m_boxes->texts(), QStringList());
-        main->item(QStringLiteral("N7"))->trigger();
+        main->items().N7->trigger();
         const harness::DbfFile after = harness::readDbf(harness::fileBytes(file));
         QVERIFY2(after.whole, qPrintable(after.problem));
         QCOMPARE(after.records.size(), 2);

@@ -246,7 +246,7 @@ void OperatorPathTest::wholePath()
     boxes.clear();
 
     // --- calculation for measurement 3 of series 1 with D 150 -----------------------------
-    QVERIFY(!main->item(QStringLiteral("N39"))->isVisible());
+    QVERIFY(!main->items().N39->isVisible());
     auto calculation = whenModal([](QWidget *w) {
         auto *form = qobject_cast<TForm7 *>(w);
         QVERIFY(form);
