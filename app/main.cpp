@@ -227,7 +227,7 @@ void TForm1::buildPages()
         auto *grid = new TDBGridPro(Dbf1, n, page);
         grid->setObjectName(QStringLiteral("DBGridPro%1").arg(n));
         grid->setPopupMenu(PopupMenu1);
-        connect(grid, &TDBGridPro::initEdit, this, [this] { Dbf1.setDbModified(true); });
+        connect(grid, &TDBGridPro::initEdit, this, [this] { db_modified = true; });
         connect(grid, &TDBGridPro::errorOccurred, this, [](const QString &text) { kve::showErrorBox(text); });
         pageLayout->addWidget(grid);
         const QString caption = QStringLiteral("Серия №%1").arg(n);
@@ -262,7 +262,7 @@ void TForm1::FormCreate()
     m_dialogStartDir = m_defaultDir;
 
     Dbf1.close();
-    Dbf1.setDbOpen(false);
+    db_open = false;
     grid(1)->setBookmarkFields(QStringLiteral("T_1;T_2;T_3;DATE;TIME;P_1;F;SER"));
     for (int n = 1; n <= 16; ++n)
         reset_sort(*grid(n), sortTagName(n));
@@ -339,7 +339,7 @@ void TForm1::N3Click()
     const QString path = chooseFile(OpenDialog1);
     if (path.isEmpty() || QFileInfo(path).fileName().isEmpty())
         return;
-    if (Dbf1.dbOpen())
+    if (db_open)
         Close_DB();
     m_defaultDir = QDir::cleanPath(QFileInfo(path).absolutePath());
     Open_DB(path);
@@ -347,7 +347,7 @@ void TForm1::N3Click()
 
 void TForm1::Open_DB(const QString &path)
 {
-    if (Dbf1.dbOpen())
+    if (db_open)
         Close_DB();
     const QFileInfo info(path);
     Dbf1.setFilePath(info.absoluteFilePath());
@@ -359,7 +359,7 @@ void TForm1::Open_DB(const QString &path)
         box.exec();
         return;
     }
-    Dbf1.setDbOpen(true);
+    db_open = true;
     Dbf1.first();
     setWindowColour(true);
     enable_button();
@@ -369,14 +369,14 @@ void TForm1::Open_DB(const QString &path)
     if (!layoutErrors.isEmpty())
         kve::showErrorBox(layoutErrors.join('\n'));
     setTitles(info.completeBaseName() + QStringLiteral(" - ") + kve::kDeviceType);
-    Dbf1.setDbModified(false);
+    db_modified = false;
 }
 
 void TForm1::N5Click() { Save_DB(); }
 
 void TForm1::Save_DB()
 {
-    if (!Dbf1.dbOpen())
+    if (!db_open)
         return;
     if (Dbf1.isOpen()) {
         for (int n = 1; n <= 16; ++n) {
@@ -386,14 +386,14 @@ void TForm1::Save_DB()
         Dbf1.close();
         Dbf1.open();
     }
-    Dbf1.setDbModified(false);
+    db_modified = false;
 }
 
 void TForm1::N7Click() { Close_DB(); }
 
 void TForm1::Close_DB()
 {
-    if (Dbf1.dbModified()) {
+    if (db_modified) {
         QMessageBox box(QMessageBox::Question, kve::kDeviceType, QStringLiteral("Сохранить изменения в таблицах ?"),
                         QMessageBox::Yes | QMessageBox::No, this);
         box.setObjectName(QStringLiteral("SaveQuestion"));
@@ -402,8 +402,8 @@ void TForm1::Close_DB()
     }
     for (int n = 1; n <= 16; ++n)
         save_grid_layout(*m_settings, layoutValueName(n), *grid(n));
-    Dbf1.setDbOpen(false);
-    Dbf1.setDbModified(false);
+    db_open = false;
+    db_modified = false;
     // An edit still in progress is dropped with the close.
     for (TDBGridPro *g : m_grids)
         g->dropEdit();
@@ -476,7 +476,7 @@ void TForm1::TabSheetShow(int series)
 
 void TForm1::N2Click()
 {
-    if (Dbf1.dbOpen())
+    if (db_open)
         Close_DB();
     const QString path = chooseFile(SaveDialog1);
     if (path.isEmpty() || QFileInfo(path).fileName().isEmpty())
@@ -489,8 +489,8 @@ void TForm1::N2Click()
 
 void TForm1::Create_DB()
 {
-    Dbf1.setDbOpen(false);
-    Dbf1.setDbModified(false);
+    db_open = false;
+    db_modified = false;
     Dbf1.close();
     const QString target = QFileInfo(m_saveFileName).absoluteFilePath();
 
@@ -521,30 +521,30 @@ void TForm1::Create_DB()
         Dbf1.close();
         return;
     }
-    Dbf1.setDbOpen(true);
+    db_open = true;
     setWindowColour(true);
     enable_button();
     tab_vis_en();
     load_grid_layout(*m_settings, layoutValueName(1), *grid(1));
-    Dbf1.setDbModified(false);
+    db_modified = false;
 }
 
 void TForm1::N4Click()
 {
-    if (!Dbf1.dbOpen()) {
+    if (!db_open) {
         const QString path = chooseFile(OpenDialog1);
         if (path.isEmpty() || QFileInfo(path).fileName().isEmpty())
             return;
         Open_DB(path);
     }
-    if (!Dbf1.dbOpen())
+    if (!db_open)
         return;
     if (!m_download || m_download->exec() != 1)
         return;
     if (Dbf1.isOpen())
         reset_sort(*grid(1), sortTagName(1));
     flash2qvd01(1);
-    Dbf1.setDbOpen(true);
+    db_open = true;
     Save_DB();
     tab_vis_en();
 }
@@ -567,7 +567,7 @@ void TForm1::postActiveEdit()
 
 void TForm1::N8Click()
 {
-    if (!Dbf1.dbOpen() || !Dbf1.isOpen())
+    if (!db_open || !Dbf1.isOpen())
         return;
     const int n = activeSeries();
     postActiveEdit();
@@ -576,7 +576,7 @@ void TForm1::N8Click()
 
 void TForm1::N9Click()
 {
-    if (!Dbf1.dbOpen() || !Dbf1.isOpen())
+    if (!db_open || !Dbf1.isOpen())
         return;
     const int n = activeSeries();
     postActiveEdit();
@@ -585,7 +585,7 @@ void TForm1::N9Click()
 
 void TForm1::Excel1Click()
 {
-    if (!Dbf1.dbOpen() || !Dbf1.isOpen())
+    if (!db_open || !Dbf1.isOpen())
         return;
     const int n = activeSeries();
     postActiveEdit();
@@ -596,13 +596,13 @@ void TForm1::Excel1Click()
 
 void TForm1::N23Click()
 {
-    if (Dbf1.dbOpen())
+    if (db_open)
         align_columns(*grid(activeSeries()));
 }
 
 void TForm1::N17Click()
 {
-    if (!Dbf1.dbOpen())
+    if (!db_open)
         return;
     if (ColorDialog1->exec() != QDialog::Accepted)
         return;
@@ -611,31 +611,35 @@ void TForm1::N17Click()
 
 void TForm1::N18Click()
 {
-    if (Dbf1.dbOpen())
+    if (db_open)
         set_current_column_colour(*grid(activeSeries()), std::nullopt);
 }
 
 void TForm1::N19Click()
 {
-    if (Dbf1.dbOpen())
+    if (db_open)
         clear_column_colours(*grid(activeSeries()));
 }
 
 void TForm1::N33Click()
 {
-    if (Dbf1.dbOpen())
+    if (db_open)
         remove_sort(*grid(activeSeries()));
 }
 
 void TForm1::N21Click()
 {
-    if (Dbf1.dbOpen())
-        delete_selected_rows(*grid(activeSeries()));
+    if (!db_open)
+        return;
+    delete_selected_rows(*grid(activeSeries()));
+    // The deletion was written with the reopen: nothing is left to save.
+    if (Dbf1.isOpen())
+        db_modified = false;
 }
 
 void TForm1::N37Click()
 {
-    if (Dbf1.dbOpen())
+    if (db_open)
         renumber_rows(*grid(activeSeries()));
 }
 

@@ -52,6 +52,12 @@ public:
     // The series of the active page, 1..16.
     int activeSeries() const;
     bool isFileOpenColour() const;
+    // A table is open for the commands / it has changes not yet saved.
+    bool dbOpen() const { return db_open; }
+    bool dbModified() const { return db_modified; }
+    // The commands keep these; tests put the window into a state through them.
+    void setDbOpen(bool on) { db_open = on; }
+    void setDbModified(bool on) { db_modified = on; }
 
     // File steps.
     void Open_DB(const QString &path);
@@ -103,6 +109,8 @@ private:
     void postActiveEdit();
 
     kve::MeasurementTable Dbf1;
+    bool db_open = false;
+    bool db_modified = false;
     std::unique_ptr<QSettings> m_settings;
     QString m_defaultDir;
     QString m_dialogStartDir;

@@ -44,7 +44,7 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.size(), qint64(578));
-        QVERIFY(!main->table().dbOpen());
+        QVERIFY(!main->dbOpen());
         QVERIFY(!main->table().isOpen());
         QVERIFY(!main->items().N5->isEnabled());
         QVERIFY(!main->pageControl()->isVisible());

@@ -161,7 +161,7 @@ private:
         auto record = whenModal(testing::chooseFile(file));
         main()->items().N3->trigger();
         QVERIFY(record->answered);
-        QVERIFY(main()->table().dbOpen());
+        QVERIFY(main()->dbOpen());
         reactivate();
     }
 
@@ -228,7 +228,7 @@ private slots:
         testing::stopWatchers();
         blockSettings(false);
         if (m_windows)
-            main()->table().setDbModified(false);
+            main()->setDbModified(false);
         m_windows.reset();
         QSettings("Dorvatek", "KVE").clear();
         for (const QString &name : QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden))
@@ -317,7 +317,7 @@ private slots:
         QCOMPARE(second->objectName, dialogName);
         QCOMPARE(second->name, QString());
         QCOMPARE(visiblePopups(), QStringList());
-        QCOMPARE(main()->table().dbOpen(), opening);
+        QCOMPARE(main()->dbOpen(), opening);
     }
 
     void everyOpeningStartsEmpty_data()
@@ -457,7 +457,7 @@ private slots:
         openThroughMenu(path("later.db"));
         main()->items().N7->trigger();
         QCOMPARE(boxes.texts(), QStringList());
-        QVERIFY(!main()->table().dbOpen());
+        QVERIFY(!main()->dbOpen());
         QVERIFY(!main()->table().isOpen());
         QSettings settings(settingsFile(), QSettings::IniFormat);
         settings.beginGroup("1.0");
@@ -498,7 +498,7 @@ private slots:
         QVERIFY2(boxes.texts().at(1).contains(QStringLiteral("Table_1")), qPrintable(boxes.texts().at(1)));
         // Still running, in the state reached: the table open, the note not lost.
         QVERIFY(main()->isVisible());
-        QVERIFY(main()->table().dbOpen());
+        QVERIFY(main()->dbOpen());
         QVERIFY(main()->table().isOpen());
         if (answer == QMessageBox::Yes) {
             QCOMPARE(noteInFile(table, 1), kNote);

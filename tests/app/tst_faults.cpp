@@ -106,19 +106,19 @@ int runChild(const QStringList &args)
     if (what == QLatin1String("open")) {
         // open <held file> <free file>: the held one is refused, the free one opens.
         choose(openThroughMenu(main, args.value(1)));
-        report(QStringLiteral("open"), main->table().dbOpen() ? QStringLiteral("yes") : QStringLiteral("no"));
+        report(QStringLiteral("open"), main->dbOpen() ? QStringLiteral("yes") : QStringLiteral("no"));
         reportBoxes(boxes);
         boxes.clear();
         choose(openThroughMenu(main, args.value(2)));
-        report(QStringLiteral("after"), main->table().dbOpen() ? QString::number(main->table().recordCount()) : QStringLiteral("no"));
+        report(QStringLiteral("after"), main->dbOpen() ? QString::number(main->table().recordCount()) : QStringLiteral("no"));
     } else if (what == QLatin1String("create")) {
         // create <target> <other>: "Создать" over the target, then "Открыть" the other file.
         choose(createThroughMenu(main, args.value(1)));
-        report(QStringLiteral("create"), main->table().dbOpen() ? QStringLiteral("yes") : QStringLiteral("no"));
+        report(QStringLiteral("create"), main->dbOpen() ? QStringLiteral("yes") : QStringLiteral("no"));
         reportBoxes(boxes);
         boxes.clear();
         choose(openThroughMenu(main, args.value(2)));
-        report(QStringLiteral("after"), main->table().dbOpen() ? QString::number(main->table().recordCount()) : QStringLiteral("no"));
+        report(QStringLiteral("after"), main->dbOpen() ? QString::number(main->table().recordCount()) : QStringLiteral("no"));
     } else if (what == QLatin1String("append")) {
         // append <file> <note>: a note posted through the grid, then "Дополнить"; the
         // parent kills this process somewhere on the way.
@@ -135,7 +135,7 @@ int runChild(const QStringList &args)
     }
     reportBoxes(boxes);
     report(QStringLiteral("done"), QString());
-    main->table().setDbModified(false);
+    main->setDbModified(false);
     return 0;
 }
 
@@ -191,7 +191,7 @@ private:
     {
         makeTable(path("check.db"), 2);
         QCOMPARE(openThroughMenu(main(), path("check.db")), QString());
-        QVERIFY(main()->table().dbOpen());
+        QVERIFY(main()->dbOpen());
         QCOMPARE(main()->table().recordCount(), 2);
         main()->items().N7->trigger();
         QVERIFY(!main()->table().isOpen());
@@ -215,7 +215,7 @@ private slots:
     {
         testing::stopWatchers();
         if (m_windows)
-            main()->table().setDbModified(false);
+            main()->setDbModified(false);
         m_windows.reset();
         m_boxes.reset();
         QSettings(QStringLiteral("Dorvatek"), QStringLiteral("KVE")).clear();
@@ -301,7 +301,7 @@ private slots:
             QCOMPARE(m_boxes->boxes[0].text, text);
         }
         QVERIFY(!windows2()->isVisible());
-        QVERIFY(!main()->table().dbOpen());
+        QVERIFY(!main()->dbOpen());
         QVERIFY(!main()->items().N5->isEnabled());
         QVERIFY(!windows2()->commPort().connected());
         QCOMPARE(harness::fileBytes(target), before);
@@ -317,7 +317,7 @@ private slots:
         QVERIFY(emulator.ready());
         QCOMPARE(createThroughMenu(main(), path("z.db")), QString());
         QCOMPARE(m_boxes->texts(), QStringList());
-        QVERIFY(main()->table().dbOpen());
+        QVERIFY(main()->dbOpen());
         main()->items().N7->trigger();
         const harness::DbfFile file = harness::readDbf(harness::fileBytes(path("z.db")));
         QVERIFY2(file.whole, qPrintable(file.problem));
@@ -334,7 +334,7 @@ private slots:
         makeTable(path("held.db"), 3);
         makeTable(path("free.db"), 2);
         QCOMPARE(openThroughMenu(main(), path("held.db")), QString());
-        QVERIFY(main()->table().dbOpen());
+        QVERIFY(main()->dbOpen());
 
         QProcess child;
         prepareChild(child, {QStringLiteral("open"), path("held.db"), path("free.db")});
@@ -520,7 +520,7 @@ private slots:
         // The program opens what the killed copy left.
         QCOMPARE(openThroughMenu(main(), file), QString());
         QCOMPARE(m_boxes->texts(), QStringList());
-        QVERIFY(main()->table().dbOpen());
+        QVERIFY(main()->dbOpen());
         QCOMPARE(main()->table().physicalRecordCount(), after.records.size());
     }
 

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QSettings>
@@ -71,6 +72,8 @@ const MenuItem kWithTable[] = {&MenuItems::N5,  &MenuItems::N7,  &MenuItems::N8,
 
 } // namespace
 
+Q_DECLARE_METATYPE(kve::MenuItem)
+
 class MainWindowTest : public QObject {
     Q_OBJECT
 
@@ -89,6 +92,23 @@ private:
                 out << i + 1;
         }
         return out;
+    }
+
+    // The N column of a series' grid, top to bottom.
+    QStringList shownNumbers(int series)
+    {
+        const kve::TDBGridPro *grid = main()->grid(series);
+        const QAbstractItemModel *model = grid->view()->model();
+        QStringList out;
+        for (int r = 0; r < model->rowCount(); ++r)
+            out << model->index(r, grid->columnOfField("N")).data().toString();
+        return out;
+    }
+
+    void selectRow(int series, int row)
+    {
+        QTableView *view = main()->grid(series)->view();
+        view->selectionModel()->select(view->model()->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
 
     void openThroughMenu(const QString &file)
@@ -110,7 +130,7 @@ private slots:
     {
         testing::stopWatchers();
         if (m_windows)
-            main()->table().setDbModified(false);
+            main()->setDbModified(false);
         m_windows.reset();
         QSettings settings("Dorvatek", "KVE");
         settings.clear();
@@ -233,7 +253,7 @@ private slots:
     {
         makeTable(path("empty.db"), {});
         openThroughMenu(path("empty.db"));
-        QVERIFY(main()->table().dbOpen());
+        QVERIFY(main()->dbOpen());
         QVERIFY(main()->pageControl()->isVisible());
         QCOMPARE(visibleTabs(), QList<int>());
     }
@@ -252,7 +272,7 @@ private slots:
         QFETCH(bool, exists);
         makeTable(path("good.db"), {1});
         openThroughMenu(path("good.db"));
-        QVERIFY(main()->table().dbOpen());
+        QVERIFY(main()->dbOpen());
         const QString bad = path(QStringLiteral("bad_%1.db").arg(QTest::currentDataTag()).replace(' ', '_'));
         if (exists) {
             QFile f(bad);
@@ -270,7 +290,7 @@ private slots:
         QVERIFY(box->answered);
         QCOMPARE(box->text, QString("База данных повреждена !"));
         QCOMPARE(box->title, QString("Ошибка"));
-        QVERIFY(!main()->table().dbOpen());
+        QVERIFY(!main()->dbOpen());
         QVERIFY(!main()->table().isOpen());
         QVERIFY(!main()->items().N5->isEnabled());
         QCOMPARE(main()->windowTitle(), QString("ЖОРД-ЗР7"));
@@ -283,7 +303,7 @@ private slots:
     {
         makeTable(path("plain.db"), {3});
         openThroughMenu(path("plain"));
-        QVERIFY(main()->table().dbOpen());
+        QVERIFY(main()->dbOpen());
         QCOMPARE(QFileInfo(main()->table().filePath()).fileName(), QString("plain.db"));
     }
 
@@ -332,7 +352,7 @@ private slots:
         QDir(m_dir.path()).mkpath("elsewhere");
         makeTable(path("elsewhere/e.db"), {1});
         openThroughMenu(path("elsewhere/e.db"));
-        main()->table().setDbModified(true);
+        main()->setDbModified(true);
         QSettings before("Dorvatek", "KVE");
         before.beginGroup("1.0");
         const QString storedLayout = before.value("Table_1").toString();
@@ -354,7 +374,7 @@ private slots:
     {
         makeTable(path("ask.db"), {1});
         openThroughMenu(path("ask.db"));
-        main()->table().setDbModified(true);
+        main()->setDbModified(true);
         auto question = whenModal(testing::press(QMessageBox::No));
         main()->close();
         QVERIFY(question->answered);
@@ -387,10 +407,10 @@ private slots:
         t.edit();
         t.setFieldText("COMMENT", "заметка");
         t.post();
-        t.setDbModified(true);
+        main()->setDbModified(true);
         main()->items().N5->trigger();
         QVERIFY(t.isOpen());
-        QVERIFY(!t.dbModified());
+        QVERIFY(!main()->dbModified());
         QCOMPARE(t.filter(), QString("EN_CH=1"));
         kve::MeasurementTable check;
         main()->items().N7->trigger();
@@ -429,6 +449,55 @@ private slots:
         const QByteArray stored = cp1251(note);
         QCOMPARE(bytes.mid(expected::kHeaderLength + expected::kRecordLength + comment.offset, comment.width),
                  stored.leftJustified(comment.width, ' '));
+    }
+
+    void deleteRowsLeavesNothingToSave_data()
+    {
+        QTest::addColumn<MenuItem>("command");
+        QTest::addColumn<int>("selected");   // the view row selected, -1 for none
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("Удалить строки") << &MenuItems::N21 << 1 << QStringList({"1", "3"});
+        QTest::newRow("context menu Удалить") << &MenuItems::N34 << 1 << QStringList({"1", "3"});
+        QTest::newRow("nothing selected") << &MenuItems::N21 << -1 << QStringList({"1", "2", "3"});
+    }
+
+    void deleteRowsLeavesNothingToSave()
+    {
+        QFETCH(MenuItem, command);
+        QFETCH(int, selected);
+        QFETCH(QStringList, left);
+        makeTable(path("delete.db"), {1}, 3);
+        openThroughMenu(path("delete.db"));
+        main()->setDbModified(true);
+        if (selected >= 0)
+            selectRow(1, selected);
+        action(command)->trigger();
+        QCOMPARE(shownNumbers(1), left);
+        QVERIFY(main()->table().isOpen());
+        QVERIFY(!main()->dbModified());
+        // So closing asks nothing.
+        auto question = whenModal(testing::press(QMessageBox::No));
+        main()->items().N7->trigger();
+        testing::stopWatcher(question);
+        QVERIFY(!question->answered);
+        QVERIFY(!main()->table().isOpen());
+    }
+
+    // Renumbering needs the window's table state, not only an open file.
+    void renumberNeedsAnOpenTable()
+    {
+        makeTable(path("renumber.db"), {1}, 3);
+        openThroughMenu(path("renumber.db"));
+        selectRow(1, 1);
+        main()->items().N21->trigger();
+        QCOMPARE(shownNumbers(1), QStringList({"1", "3"}));
+        main()->setDbOpen(false);
+        main()->N37Click();
+        QCOMPARE(shownNumbers(1), QStringList({"1", "3"}));
+        main()->setDbOpen(true);
+        main()->N37Click();
+        QCOMPARE(shownNumbers(1), QStringList({"1", "2"}));
+        QVERIFY(!main()->dbModified());
     }
 
     void errorEscapingAHandlerIsShown()

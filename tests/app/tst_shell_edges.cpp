@@ -94,7 +94,7 @@ private slots:
         if (HelpWindow *help = helpWindow())
             help->hide();
         if (m_windows)
-            main()->table().setDbModified(false);
+            main()->setDbModified(false);
         m_windows.reset();
         QSettings("Dorvatek", "KVE").clear();
     }
