@@ -109,49 +109,54 @@ void TForm1::buildMenus()
             action->setIcon(images.at(icon));
         connect(action, &QAction::triggered, this, [this, handler] { kve::runCommand([&] { (this->*handler)(); }); });
         menu->addAction(action);
-        m_items << action;
         return action;
     };
 
-    QMenu *file = menuBar()->addMenu(QStringLiteral("Файл"));
-    file->setObjectName(QStringLiteral("N1"));
-    QAction *create = add(file, "N2", QStringLiteral("Создать"), &TForm1::N2Click, QKeySequence(Qt::CTRL | Qt::Key_N), 0);
-    QAction *open = add(file, "N3", QStringLiteral("Открыть"), &TForm1::N3Click, QKeySequence(Qt::CTRL | Qt::Key_O), 1);
-    add(file, "N4", QStringLiteral("Дополнить"), &TForm1::N4Click)->setVisible(false);
-    QAction *save = add(file, "N5", QStringLiteral("Сохранить"), &TForm1::N5Click, QKeySequence(Qt::CTRL | Qt::Key_S), 2);
-    add(file, "N7", QStringLiteral("Закрыть"), &TForm1::N7Click);
+    MenuItems &m = m_items;
+    const auto topMenu = [&](const char *name, const QString &caption) {
+        QMenu *added = menuBar()->addMenu(caption);
+        added->setObjectName(QLatin1String(name));
+        return added;
+    };
+
+    QMenu *file = m.N1 = topMenu("N1", QStringLiteral("Файл"));
+    m.N2 = add(file, "N2", QStringLiteral("Создать"), &TForm1::N2Click, QKeySequence(Qt::CTRL | Qt::Key_N), 0);
+    m.N3 = add(file, "N3", QStringLiteral("Открыть"), &TForm1::N3Click, QKeySequence(Qt::CTRL | Qt::Key_O), 1);
+    m.N4 = add(file, "N4", QStringLiteral("Дополнить"), &TForm1::N4Click);
+    m.N4->setVisible(false);
+    m.N5 = add(file, "N5", QStringLiteral("Сохранить"), &TForm1::N5Click, QKeySequence(Qt::CTRL | Qt::Key_S), 2);
+    m.N7 = add(file, "N7", QStringLiteral("Закрыть"), &TForm1::N7Click);
     file->addSeparator();
-    QAction *preview = add(file, "N8", QStringLiteral("Предварительный просмотр"), &TForm1::N8Click, {}, 3);
-    QAction *print = add(file, "N9", QStringLiteral("Печать"), &TForm1::N9Click, QKeySequence(Qt::CTRL | Qt::Key_P), 4);
+    m.N8 = add(file, "N8", QStringLiteral("Предварительный просмотр"), &TForm1::N8Click, {}, 3);
+    m.N9 = add(file, "N9", QStringLiteral("Печать"), &TForm1::N9Click, QKeySequence(Qt::CTRL | Qt::Key_P), 4);
     file->addSeparator();
-    add(file, "N11", QStringLiteral("Выход"), &TForm1::N11Click);
+    m.N11 = add(file, "N11", QStringLiteral("Выход"), &TForm1::N11Click);
 
-    QMenu *view = menuBar()->addMenu(QStringLiteral("Вид"));
-    view->setObjectName(QStringLiteral("N16"));
-    add(view, "N23", QStringLiteral("Выровнять столбцы"), &TForm1::N23Click);
+    QMenu *view = m.N16 = topMenu("N16", QStringLiteral("Вид"));
+    m.N23 = add(view, "N23", QStringLiteral("Выровнять столбцы"), &TForm1::N23Click);
     view->addSeparator();
-    add(view, "N17", QStringLiteral("Задать цвет"), &TForm1::N17Click);
-    add(view, "N18", QStringLiteral("Убрать цвет"), &TForm1::N18Click);
-    add(view, "N19", QStringLiteral("Убрать все цвета"), &TForm1::N19Click);
+    m.N17 = add(view, "N17", QStringLiteral("Задать цвет"), &TForm1::N17Click);
+    m.N18 = add(view, "N18", QStringLiteral("Убрать цвет"), &TForm1::N18Click);
+    m.N19 = add(view, "N19", QStringLiteral("Убрать все цвета"), &TForm1::N19Click);
     view->addSeparator();
-    add(view, "N33", QStringLiteral("Убрать сортировку"), &TForm1::N33Click);
+    m.N33 = add(view, "N33", QStringLiteral("Убрать сортировку"), &TForm1::N33Click);
 
-    QMenu *edit = menuBar()->addMenu(QStringLiteral("Правка"));
-    edit->setObjectName(QStringLiteral("N20"));
-    add(edit, "N21", QStringLiteral("Удалить строки"), &TForm1::N21Click, {}, 6);
+    QMenu *edit = m.N20 = topMenu("N20", QStringLiteral("Правка"));
+    m.N21 = add(edit, "N21", QStringLiteral("Удалить строки"), &TForm1::N21Click, {}, 6);
 
-    QMenu *service = menuBar()->addMenu(QStringLiteral("Сервис"));
-    service->setObjectName(QStringLiteral("N14"));
-    add(service, "Excel1", QStringLiteral("Экспорт в Excel"), &TForm1::Excel1Click);
-    add(service, "N37", QStringLiteral("Перенумеровать строки"), &TForm1::N37Click)->setVisible(false);
-    add(service, "N15", QStringLiteral("Построить график"), &TForm1::N15Click)->setVisible(false);
-    add(service, "N39", QStringLiteral("Рассчитать "), &TForm1::N39Click)->setVisible(false);
+    QMenu *service = m.N14 = topMenu("N14", QStringLiteral("Сервис"));
+    m.Excel1 = add(service, "Excel1", QStringLiteral("Экспорт в Excel"), &TForm1::Excel1Click);
+    m.N37 = add(service, "N37", QStringLiteral("Перенумеровать строки"), &TForm1::N37Click);
+    m.N37->setVisible(false);
+    m.N15 = add(service, "N15", QStringLiteral("Построить график"), &TForm1::N15Click);
+    m.N15->setVisible(false);
+    m.N39 = add(service, "N39", QStringLiteral("Рассчитать "), &TForm1::N39Click);
+    m.N39->setVisible(false);
 
-    QMenu *help = menuBar()->addMenu(QStringLiteral("Справка"));
-    help->setObjectName(QStringLiteral("N22"));
-    add(help, "N24", QStringLiteral("Помощь"), &TForm1::N24Click, QKeySequence(Qt::Key_F1), 5);
+    QMenu *help = m.N22 = topMenu("N22", QStringLiteral("Справка"));
+    m.N24 = add(help, "N24", QStringLiteral("Помощь"), &TForm1::N24Click, QKeySequence(Qt::Key_F1), 5);
     help->addSeparator();
-    add(help, "N26", QStringLiteral("О программе"), &TForm1::N26Click);
+    m.N26 = add(help, "N26", QStringLiteral("О программе"), &TForm1::N26Click);
 
     // Toolbar: six icon buttons. Buttons 1..5 are the menu commands themselves, so they are
     // enabled and disabled with them; button 6 has a handler of its own.
@@ -163,18 +168,22 @@ void TForm1::buildMenus()
     ToolBar1->setFixedHeight(29);
     ToolBar1->setIconSize(QSize(16, 16));
     ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    int number = 1;
-    for (QAction *action : {create, open, save, preview, print}) {
+    const auto button = [&](QAction *action, const char *name) {
         ToolBar1->addAction(action);
-        ToolBar1->widgetForAction(action)->setObjectName(QStringLiteral("ToolButton%1").arg(number++));
-    }
-    auto *helpButton = new QAction(images.at(5), QStringLiteral("Помощь"), this);
-    helpButton->setObjectName(QStringLiteral("ToolButton6Action"));
-    connect(helpButton, &QAction::triggered, this, [this] { kve::runCommand([&] { ToolButton6Click(); }); });
-    ToolBar1->addAction(helpButton);
-    ToolBar1->widgetForAction(helpButton)->setObjectName(QStringLiteral("ToolButton6"));
-    for (QAction *action : ToolBar1->actions())
-        ToolBar1->widgetForAction(action)->setAccessibleName(action->text());
+        auto *added = qobject_cast<QToolButton *>(ToolBar1->widgetForAction(action));
+        added->setObjectName(QLatin1String(name));
+        added->setAccessibleName(action->text());
+        return added;
+    };
+    m.ToolButton1 = button(m.N2, "ToolButton1");
+    m.ToolButton2 = button(m.N3, "ToolButton2");
+    m.ToolButton3 = button(m.N5, "ToolButton3");
+    m.ToolButton4 = button(m.N8, "ToolButton4");
+    m.ToolButton5 = button(m.N9, "ToolButton5");
+    m.ToolButton6Action = new QAction(images.at(5), QStringLiteral("Помощь"), this);
+    m.ToolButton6Action->setObjectName(QStringLiteral("ToolButton6Action"));
+    connect(m.ToolButton6Action, &QAction::triggered, this, [this] { kve::runCommand([&] { ToolButton6Click(); }); });
+    m.ToolButton6 = button(m.ToolButton6Action, "ToolButton6");
 
     // The grid context menu; its items are never disabled.
     PopupMenu1 = new QMenu(this);
@@ -185,16 +194,17 @@ void TForm1::buildMenus()
         connect(action, &QAction::triggered, this, [this, handler] { kve::runCommand([&] { (this->*handler)(); }); });
         return action;
     };
-    popup("N27", QStringLiteral("График"), &TForm1::N15Click)->setVisible(false);
-    popup("N28", QStringLiteral("Печать"), &TForm1::N8Click);
+    m.N27 = popup("N27", QStringLiteral("График"), &TForm1::N15Click);
+    m.N27->setVisible(false);
+    m.N28 = popup("N28", QStringLiteral("Печать"), &TForm1::N8Click);
     PopupMenu1->addSeparator();
-    popup("N29", QStringLiteral("Задать цвет"), &TForm1::N17Click);
-    popup("N30", QStringLiteral("Убрать цвет"), &TForm1::N18Click);
-    popup("N31", QStringLiteral("Убрать все цвета"), &TForm1::N19Click);
+    m.N29 = popup("N29", QStringLiteral("Задать цвет"), &TForm1::N17Click);
+    m.N30 = popup("N30", QStringLiteral("Убрать цвет"), &TForm1::N18Click);
+    m.N31 = popup("N31", QStringLiteral("Убрать все цвета"), &TForm1::N19Click);
     PopupMenu1->addSeparator();
-    popup("N32", QStringLiteral("Выровнять столбцы"), &TForm1::N23Click);
+    m.N32 = popup("N32", QStringLiteral("Выровнять столбцы"), &TForm1::N23Click);
     PopupMenu1->addSeparator();
-    popup("N34", QStringLiteral("Удалить"), &TForm1::N21Click);
+    m.N34 = popup("N34", QStringLiteral("Удалить"), &TForm1::N21Click);
 }
 
 void TForm1::buildPages()
@@ -217,7 +227,7 @@ void TForm1::buildPages()
         auto *grid = new TDBGridPro(Dbf1, n, page);
         grid->setObjectName(QStringLiteral("DBGridPro%1").arg(n));
         grid->setPopupMenu(PopupMenu1);
-        connect(grid, &TDBGridPro::initEdit, this, [this] { Dbf1.setDbModified(true); });
+        connect(grid, &TDBGridPro::initEdit, this, [this] { db_modified = true; });
         connect(grid, &TDBGridPro::errorOccurred, this, [](const QString &text) { kve::showErrorBox(text); });
         pageLayout->addWidget(grid);
         const QString caption = QStringLiteral("Серия №%1").arg(n);
@@ -252,26 +262,13 @@ void TForm1::FormCreate()
     m_dialogStartDir = m_defaultDir;
 
     Dbf1.close();
-    Dbf1.setDbOpen(false);
+    db_open = false;
     grid(1)->setBookmarkFields(QStringLiteral("T_1;T_2;T_3;DATE;TIME;P_1;F;SER"));
     for (int n = 1; n <= kve::kSeriesCount; ++n)
         reset_sort(*grid(n), sortTagName(n));
     disable_button();
     tab_vis_dis();
     setWindowTitle(kve::kDeviceType);
-}
-
-QAction *TForm1::item(const QString &name) const
-{
-    for (QAction *action : m_items) {
-        if (action->objectName() == name)
-            return action;
-    }
-    for (QAction *action : PopupMenu1->actions()) {
-        if (action->objectName() == name)
-            return action;
-    }
-    return nullptr;
 }
 
 int TForm1::activeSeries() const { return PageControl1->currentIndex() + 1; }
@@ -301,23 +298,24 @@ void TForm1::setTitles(const QString &text)
 // --- enabling -----------------------------------------------------------------------------
 
 namespace {
-const QStringList kTableItems{QStringLiteral("N5"),  QStringLiteral("N7"),  QStringLiteral("N8"),  QStringLiteral("N9"),
-                              QStringLiteral("N23"), QStringLiteral("N17"), QStringLiteral("N18"), QStringLiteral("N19"),
-                              QStringLiteral("N33"), QStringLiteral("N21"), QStringLiteral("N37"), QStringLiteral("Excel1")};
-}
+// The items that need a table.
+constexpr MenuItem kTableItems[] = {&MenuItems::N5,  &MenuItems::N7,  &MenuItems::N8,  &MenuItems::N9,
+                                    &MenuItems::N23, &MenuItems::N17, &MenuItems::N18, &MenuItems::N19,
+                                    &MenuItems::N33, &MenuItems::N21, &MenuItems::N37, &MenuItems::Excel1};
+} // namespace
 
 void TForm1::enable_button()
 {
-    for (const QString &name : kTableItems)
-        item(name)->setEnabled(true);
+    for (MenuItem item : kTableItems)
+        (m_items.*item)->setEnabled(true);
 }
 
 void TForm1::disable_button()
 {
-    for (const QString &name : kTableItems)
-        item(name)->setEnabled(false);
-    item(QStringLiteral("N15"))->setEnabled(false);
-    item(QStringLiteral("N39"))->setEnabled(false);
+    for (MenuItem item : kTableItems)
+        (m_items.*item)->setEnabled(false);
+    m_items.N15->setEnabled(false);
+    m_items.N39->setEnabled(false);
 }
 
 // --- file steps ---------------------------------------------------------------------------
@@ -341,7 +339,7 @@ void TForm1::N3Click()
     const QString path = chooseFile(OpenDialog1);
     if (path.isEmpty() || QFileInfo(path).fileName().isEmpty())
         return;
-    if (Dbf1.dbOpen())
+    if (db_open)
         Close_DB();
     m_defaultDir = QDir::cleanPath(QFileInfo(path).absolutePath());
     Open_DB(path);
@@ -349,7 +347,7 @@ void TForm1::N3Click()
 
 void TForm1::Open_DB(const QString &path)
 {
-    if (Dbf1.dbOpen())
+    if (db_open)
         Close_DB();
     const QFileInfo info(path);
     Dbf1.setFilePath(info.absoluteFilePath());
@@ -361,7 +359,7 @@ void TForm1::Open_DB(const QString &path)
         box.exec();
         return;
     }
-    Dbf1.setDbOpen(true);
+    db_open = true;
     Dbf1.first();
     setWindowColour(true);
     enable_button();
@@ -371,14 +369,14 @@ void TForm1::Open_DB(const QString &path)
     if (!layoutErrors.isEmpty())
         kve::showErrorBox(layoutErrors.join('\n'));
     setTitles(info.completeBaseName() + QStringLiteral(" - ") + kve::kDeviceType);
-    Dbf1.setDbModified(false);
+    db_modified = false;
 }
 
 void TForm1::N5Click() { Save_DB(); }
 
 void TForm1::Save_DB()
 {
-    if (!Dbf1.dbOpen())
+    if (!db_open)
         return;
     if (Dbf1.isOpen()) {
         for (int n = 1; n <= kve::kSeriesCount; ++n) {
@@ -388,14 +386,14 @@ void TForm1::Save_DB()
         Dbf1.close();
         Dbf1.open();
     }
-    Dbf1.setDbModified(false);
+    db_modified = false;
 }
 
 void TForm1::N7Click() { Close_DB(); }
 
 void TForm1::Close_DB()
 {
-    if (Dbf1.dbModified()) {
+    if (db_modified) {
         QMessageBox box(QMessageBox::Question, kve::kDeviceType, QStringLiteral("Сохранить изменения в таблицах ?"),
                         QMessageBox::Yes | QMessageBox::No, this);
         box.setObjectName(QStringLiteral("SaveQuestion"));
@@ -404,8 +402,8 @@ void TForm1::Close_DB()
     }
     for (int n = 1; n <= kve::kSeriesCount; ++n)
         save_grid_layout(*m_settings, layoutValueName(n), *grid(n));
-    Dbf1.setDbOpen(false);
-    Dbf1.setDbModified(false);
+    db_open = false;
+    db_modified = false;
     // An edit still in progress is dropped with the close.
     for (TDBGridPro *g : m_grids)
         g->dropEdit();
@@ -478,7 +476,7 @@ void TForm1::TabSheetShow(int series)
 
 void TForm1::N2Click()
 {
-    if (Dbf1.dbOpen())
+    if (db_open)
         Close_DB();
     const QString path = chooseFile(SaveDialog1);
     if (path.isEmpty() || QFileInfo(path).fileName().isEmpty())
@@ -491,8 +489,8 @@ void TForm1::N2Click()
 
 void TForm1::Create_DB()
 {
-    Dbf1.setDbOpen(false);
-    Dbf1.setDbModified(false);
+    db_open = false;
+    db_modified = false;
     Dbf1.close();
     const QString target = QFileInfo(m_saveFileName).absoluteFilePath();
 
@@ -523,30 +521,30 @@ void TForm1::Create_DB()
         Dbf1.close();
         return;
     }
-    Dbf1.setDbOpen(true);
+    db_open = true;
     setWindowColour(true);
     enable_button();
     tab_vis_en();
     load_grid_layout(*m_settings, layoutValueName(1), *grid(1));
-    Dbf1.setDbModified(false);
+    db_modified = false;
 }
 
 void TForm1::N4Click()
 {
-    if (!Dbf1.dbOpen()) {
+    if (!db_open) {
         const QString path = chooseFile(OpenDialog1);
         if (path.isEmpty() || QFileInfo(path).fileName().isEmpty())
             return;
         Open_DB(path);
     }
-    if (!Dbf1.dbOpen())
+    if (!db_open)
         return;
     if (!m_download || m_download->exec() != 1)
         return;
     if (Dbf1.isOpen())
         reset_sort(*grid(1), sortTagName(1));
     flash2qvd01(1);
-    Dbf1.setDbOpen(true);
+    db_open = true;
     Save_DB();
     tab_vis_en();
 }
@@ -569,7 +567,7 @@ void TForm1::postActiveEdit()
 
 void TForm1::N8Click()
 {
-    if (!Dbf1.dbOpen() || !Dbf1.isOpen())
+    if (!db_open || !Dbf1.isOpen())
         return;
     const int n = activeSeries();
     postActiveEdit();
@@ -578,7 +576,7 @@ void TForm1::N8Click()
 
 void TForm1::N9Click()
 {
-    if (!Dbf1.dbOpen() || !Dbf1.isOpen())
+    if (!db_open || !Dbf1.isOpen())
         return;
     const int n = activeSeries();
     postActiveEdit();
@@ -587,7 +585,7 @@ void TForm1::N9Click()
 
 void TForm1::Excel1Click()
 {
-    if (!Dbf1.dbOpen() || !Dbf1.isOpen())
+    if (!db_open || !Dbf1.isOpen())
         return;
     const int n = activeSeries();
     postActiveEdit();
@@ -598,13 +596,13 @@ void TForm1::Excel1Click()
 
 void TForm1::N23Click()
 {
-    if (Dbf1.dbOpen())
+    if (db_open)
         align_columns(*grid(activeSeries()));
 }
 
 void TForm1::N17Click()
 {
-    if (!Dbf1.dbOpen())
+    if (!db_open)
         return;
     if (ColorDialog1->exec() != QDialog::Accepted)
         return;
@@ -613,31 +611,35 @@ void TForm1::N17Click()
 
 void TForm1::N18Click()
 {
-    if (Dbf1.dbOpen())
+    if (db_open)
         set_current_column_colour(*grid(activeSeries()), std::nullopt);
 }
 
 void TForm1::N19Click()
 {
-    if (Dbf1.dbOpen())
+    if (db_open)
         clear_column_colours(*grid(activeSeries()));
 }
 
 void TForm1::N33Click()
 {
-    if (Dbf1.dbOpen())
+    if (db_open)
         remove_sort(*grid(activeSeries()));
 }
 
 void TForm1::N21Click()
 {
-    if (Dbf1.dbOpen())
-        delete_selected_rows(*grid(activeSeries()));
+    if (!db_open)
+        return;
+    delete_selected_rows(*grid(activeSeries()));
+    // The deletion was written with the reopen: nothing is left to save.
+    if (Dbf1.isOpen())
+        db_modified = false;
 }
 
 void TForm1::N37Click()
 {
-    if (Dbf1.dbOpen())
+    if (db_open)
         renumber_rows(*grid(activeSeries()));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MenuItems.h"
 #include "store/MeasurementTable.h"
 #include "store/SeriesNames.h"
 
@@ -48,11 +49,16 @@ public:
     QColorDialog *colorDialog() const { return ColorDialog1; }
     QMenu *popupMenu() const { return PopupMenu1; }
     QToolBar *toolBar() const { return ToolBar1; }
-    // Menu items by their component names ("N2", "Excel1", ...).
-    QAction *item(const QString &name) const;
+    const kve::MenuItems &items() const { return m_items; }
     // The series of the active page, 1..16.
     int activeSeries() const;
     bool isFileOpenColour() const;
+    // A table is open for the commands / it has changes not yet saved.
+    bool dbOpen() const { return db_open; }
+    bool dbModified() const { return db_modified; }
+    // The commands keep these; tests put the window into a state through them.
+    void setDbOpen(bool on) { db_open = on; }
+    void setDbModified(bool on) { db_modified = on; }
 
     // File steps.
     void Open_DB(const QString &path);
@@ -67,27 +73,27 @@ public:
     void flash2qvd01(quint8 mode);
 
 public slots:
-    void N2Click();   // "Создать"
-    void N3Click();   // "Открыть"
-    void N4Click();   // "Дополнить"
-    void N5Click();   // "Сохранить"
-    void N7Click();   // "Закрыть"
-    void N8Click();   // "Предварительный просмотр"
-    void N9Click();   // "Печать"
-    void N11Click();  // "Выход"
-    void N15Click();  // "Построить график"
-    void N17Click();  // "Задать цвет"
-    void N18Click();  // "Убрать цвет"
-    void N19Click();  // "Убрать все цвета"
-    void N21Click();  // "Удалить строки"
-    void N23Click();  // "Выровнять столбцы"
-    void N24Click();  // "Помощь"
-    void N26Click();  // "О программе"
-    void N33Click();  // "Убрать сортировку"
-    void N37Click();  // "Перенумеровать строки"
-    void N39Click();  // "Рассчитать "
-    void Excel1Click();
-    void ToolButton6Click();
+    void N2Click();           // "Создать"
+    void N3Click();           // "Открыть"
+    void N4Click();           // "Дополнить"
+    void N5Click();           // "Сохранить"
+    void N7Click();           // "Закрыть"
+    void N8Click();           // "Предварительный просмотр"; context menu "Печать"
+    void N9Click();           // "Печать"
+    void N11Click();          // "Выход"
+    void N15Click();          // "Построить график"; context menu "График"
+    void N17Click();          // "Задать цвет"
+    void N18Click();          // "Убрать цвет"
+    void N19Click();          // "Убрать все цвета"
+    void N21Click();          // "Удалить строки"; context menu "Удалить"
+    void N23Click();          // "Выровнять столбцы"
+    void N24Click();          // "Помощь"
+    void N26Click();          // "О программе"
+    void N33Click();          // "Убрать сортировку"
+    void N37Click();          // "Перенумеровать строки"
+    void N39Click();          // "Рассчитать "
+    void Excel1Click();       // "Экспорт в Excel"
+    void ToolButton6Click();  // toolbar button "Помощь"
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -104,6 +110,8 @@ private:
     void postActiveEdit();
 
     kve::MeasurementTable Dbf1;
+    bool db_open = false;
+    bool db_modified = false;
     std::unique_ptr<QSettings> m_settings;
     QString m_defaultDir;
     QString m_dialogStartDir;
@@ -120,7 +128,7 @@ private:
     QFileDialog *OpenDialog1 = nullptr;
     QFileDialog *SaveDialog1 = nullptr;
     QColorDialog *ColorDialog1 = nullptr;
-    QList<QAction *> m_items;
+    kve::MenuItems m_items;
 
     QPointer<TForm2> m_download;
     QPointer<TForm3> m_chart;

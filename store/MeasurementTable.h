@@ -51,12 +51,6 @@ public:
     // close deletes the ".mdx" beside the table).
     void dropIndexFile();
 
-    // --- table state flags -----------------------------------------------------------------
-    bool dbOpen() const { return m_dbOpen; }
-    void setDbOpen(bool on) { m_dbOpen = on; }
-    bool dbModified() const { return m_dbModified; }
-    void setDbModified(bool on) { m_dbModified = on; }
-
     // --- cursor over the view -------------------------------------------------------------
     void first();
     void last();
@@ -134,9 +128,6 @@ private:
 
     RowFilter m_filter;
     SortTags m_tags;
-
-    bool m_dbOpen = false;
-    bool m_dbModified = false;
 };
 
 } // namespace kve

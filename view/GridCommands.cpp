@@ -92,14 +92,11 @@ void delete_selected_rows(TDBGridPro &grid)
     table.refresh();
     table.close();
     table.open();
-    table.setDbModified(false);
 }
 
 void renumber_rows(TDBGridPro &grid)
 {
     MeasurementTable &table = grid.table();
-    if (!table.dbOpen())
-        return;
     if (table.isOpen()) {
         table.first();
         const int count = table.recordCount();

@@ -26,12 +26,14 @@ void clear_column_colours(TDBGridPro &grid);
 // grid's colour).
 void set_current_column_colour(TDBGridPro &grid, std::optional<QColor> colour);
 
-// "Удалить строки": drops every sort tag, deletes the selected rows, reopens the table and
-// clears db_modified. Throws TableError when deleting or reopening fails.
+// "Удалить строки": drops every sort tag, deletes the selected rows and reopens the table,
+// which writes the deletion; a closed table is left closed. Throws TableError when deleting
+// or reopening fails.
 void delete_selected_rows(TDBGridPro &grid);
 
 // "Перенумеровать строки": N := 1..count in the order the view shows, then the table is
-// closed and opened again. Throws TableError on a failed post or reopen.
+// closed and opened again; a closed table is left as it is. Throws TableError on a failed
+// post or reopen.
 void renumber_rows(TDBGridPro &grid);
 
 } // namespace kve

@@ -38,7 +38,7 @@ private slots:
         TForm1 *main = windows.form1.get();
         main->show();
         auto saved = testing::whenModal(testing::chooseFile(path));
-        main->item(QStringLiteral("N2"))->trigger();
+        main->items().N2->trigger();
         QVERIFY2(saved->answered, qPrintable(saved->problem));
 
         QCOMPARE(boxes.texts(), QStringList({QStringLiteral("Архив прибора пуст!")}));
@@ -47,9 +47,9 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.size(), qint64(578));
-        QVERIFY(!main->table().dbOpen());
+        QVERIFY(!main->dbOpen());
         QVERIFY(!main->table().isOpen());
-        QVERIFY(!main->item(QStringLiteral("N5"))->isEnabled());
+        QVERIFY(!main->items().N5->isEnabled());
         QVERIFY(!main->pageControl()->isVisible());
         QVERIFY(!main->isFileOpenColour());
         QCOMPARE(harness::folderEntries(dir.path()), QStringList({QStringLiteral("empty.db")}));

@@ -46,12 +46,12 @@ int runChild(const QString &target)
     TForm1 *main = windows.form1.get();
     main->show();
     auto answered = testing::whenModal(testing::chooseFile(target), 10000);
-    main->item(QStringLiteral("N2"))->trigger();
+    main->items().N2->trigger();
     report(QStringLiteral("dialog"), answered->answered ? QStringLiteral("yes") : QStringLiteral("no"));
-    report(QStringLiteral("open"), main->table().dbOpen() && main->table().isOpen() ? QStringLiteral("yes") : QStringLiteral("no"));
+    report(QStringLiteral("open"), main->dbOpen() && main->table().isOpen() ? QStringLiteral("yes") : QStringLiteral("no"));
     for (const BoxLog::Box &b : boxes.boxes)
         report(QStringLiteral("box"), b.text);
-    main->table().setDbModified(false);
+    main->setDbModified(false);
     report(QStringLiteral("done"), QString());
     return 0;
 }

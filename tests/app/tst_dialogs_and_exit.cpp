@@ -138,6 +138,7 @@ enum class Route {
 } // namespace
 
 Q_DECLARE_METATYPE(Route)
+Q_DECLARE_METATYPE(kve::MenuItem)
 
 class DialogsAndExitTest : public QObject {
     Q_OBJECT
@@ -158,9 +159,9 @@ private:
     void openThroughMenu(const QString &file)
     {
         auto record = whenModal(testing::chooseFile(file));
-        main()->item("N3")->trigger();
+        main()->items().N3->trigger();
         QVERIFY(record->answered);
-        QVERIFY(main()->table().dbOpen());
+        QVERIFY(main()->dbOpen());
         reactivate();
     }
 
@@ -227,7 +228,7 @@ private slots:
         testing::stopWatchers();
         blockSettings(false);
         if (m_windows)
-            main()->table().setDbModified(false);
+            main()->setDbModified(false);
         m_windows.reset();
         QSettings("Dorvatek", "KVE").clear();
         for (const QString &name : QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden))
@@ -238,20 +239,20 @@ private slots:
 
     void typedNameAndEnterLeaveNoPopup_data()
     {
-        QTest::addColumn<QString>("command");
+        QTest::addColumn<kve::MenuItem>("command");
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("typed");   // typed while the completion is looked at
         QTest::addColumn<QString>("rest");    // typed after it
         QTest::addColumn<QString>("dialogName");
         // A name that completes to files in the folder, and one that completes to nothing.
-        QTest::newRow("Открыть, completes") << "N3" << int(Qt::Key_O) << "tab" << "le_a.db" << "OpenDialog1";
-        QTest::newRow("Открыть, no completion") << "N3" << int(Qt::Key_O) << "zzz" << ".db" << "OpenDialog1";
-        QTest::newRow("Создать, completes") << "N2" << int(Qt::Key_N) << "tab" << "le_new.db" << "SaveDialog1";
+        QTest::newRow("Открыть, completes") << &kve::MenuItems::N3 << int(Qt::Key_O) << "tab" << "le_a.db" << "OpenDialog1";
+        QTest::newRow("Открыть, no completion") << &kve::MenuItems::N3 << int(Qt::Key_O) << "zzz" << ".db" << "OpenDialog1";
+        QTest::newRow("Создать, completes") << &kve::MenuItems::N2 << int(Qt::Key_N) << "tab" << "le_new.db" << "SaveDialog1";
     }
 
     void typedNameAndEnterLeaveNoPopup()
     {
-        QFETCH(QString, command);
+        QFETCH(kve::MenuItem, command);
         QFETCH(int, key);
         QFETCH(QString, typed);
         QFETCH(QString, rest);
@@ -259,10 +260,10 @@ private slots:
         for (const char *name : {"table_a.db", "table_b.db", "tabs.db", "zzz.db"})
             makeTable(path(name));
         const QString target = path(typed + rest);
-        const bool opening = command == QLatin1String("N3");
+        const bool opening = command == &kve::MenuItems::N3;
         start();
         BoxLog boxes;
-        QSignalSpy triggered(main()->item(command), &QAction::triggered);
+        QSignalSpy triggered(main()->items().*command, &QAction::triggered);
 
         // The shortcut, the name typed key by key with its completion, then Enter.
         bool typedIn = false;
@@ -316,32 +317,33 @@ private slots:
         QCOMPARE(second->objectName, dialogName);
         QCOMPARE(second->name, QString());
         QCOMPARE(visiblePopups(), QStringList());
-        QCOMPARE(main()->table().dbOpen(), opening);
+        QCOMPARE(main()->dbOpen(), opening);
     }
 
     void everyOpeningStartsEmpty_data()
     {
-        QTest::addColumn<QString>("command");
+        QTest::addColumn<kve::MenuItem>("command");
         QTest::addColumn<bool>("accept");
         QTest::addColumn<QString>("filter");
-        QTest::newRow("Открыть, taken") << "N3" << true << "Базы данных";
-        QTest::newRow("Открыть, cancelled") << "N3" << false << "Базы данных";
-        QTest::newRow("Создать, cancelled") << "N2" << false << "Файлы данных";
-        QTest::newRow("Экспорт в Excel, taken") << "Excel1" << true << "Книга Excel";
-        QTest::newRow("Экспорт в Excel, cancelled") << "Excel1" << false << "Книга Excel";
+        QTest::newRow("Открыть, taken") << &kve::MenuItems::N3 << true << "Базы данных";
+        QTest::newRow("Открыть, cancelled") << &kve::MenuItems::N3 << false << "Базы данных";
+        QTest::newRow("Создать, cancelled") << &kve::MenuItems::N2 << false << "Файлы данных";
+        QTest::newRow("Экспорт в Excel, taken") << &kve::MenuItems::Excel1 << true << "Книга Excel";
+        QTest::newRow("Экспорт в Excel, cancelled") << &kve::MenuItems::Excel1 << false << "Книга Excel";
     }
 
     void everyOpeningStartsEmpty()
     {
-        QFETCH(QString, command);
+        QFETCH(kve::MenuItem, command);
         QFETCH(bool, accept);
         QFETCH(QString, filter);
         makeTable(path("first.db"));
         start();
         BoxLog boxes;
-        if (command == QLatin1String("Excel1"))
+        const bool exporting = command == &kve::MenuItems::Excel1;
+        if (exporting)
             openThroughMenu(path("first.db"));
-        const QString typed = path(command == QLatin1String("Excel1") ? "book.xls" : "first.db");
+        const QString typed = path(exporting ? "book.xls" : "first.db");
 
         auto first = std::make_shared<Shown>();
         auto firstAnswered = whenModal([&, first](QWidget *w, testing::ModalRecord &record) {
@@ -358,14 +360,14 @@ private slots:
                 dialog->reject();
             }
         });
-        main()->item(command)->trigger();
+        (main()->items().*command)->trigger();
         QVERIFY(firstAnswered->answered);
         QVERIFY2(firstAnswered->problem.isEmpty(), qPrintable(firstAnswered->problem));
-        if (command == QLatin1String("Excel1"))
+        if (exporting)
             QCOMPARE(QFile::exists(typed), accept);
 
         auto second = readAndCancel();
-        main()->item(command)->trigger();
+        (main()->items().*command)->trigger();
         QVERIFY(second->answered);
         QCOMPARE(first->name, QString());
         QCOMPARE(second->name, QString());
@@ -453,9 +455,9 @@ private slots:
         blockSettings(false);
         BoxLog boxes;
         openThroughMenu(path("later.db"));
-        main()->item("N7")->trigger();
+        main()->items().N7->trigger();
         QCOMPARE(boxes.texts(), QStringList());
-        QVERIFY(!main()->table().dbOpen());
+        QVERIFY(!main()->dbOpen());
         QVERIFY(!main()->table().isOpen());
         QSettings settings(settingsFile(), QSettings::IniFormat);
         settings.beginGroup("1.0");
@@ -465,7 +467,7 @@ private slots:
         // Another file can be opened and closed.
         makeTable(path("next.db"));
         openThroughMenu(path("next.db"));
-        main()->item("N7")->trigger();
+        main()->items().N7->trigger();
         QCOMPARE(boxes.texts(), QStringList());
         QVERIFY(!main()->table().isOpen());
     }
@@ -496,7 +498,7 @@ private slots:
         QVERIFY2(boxes.texts().at(1).contains(QStringLiteral("Table_1")), qPrintable(boxes.texts().at(1)));
         // Still running, in the state reached: the table open, the note not lost.
         QVERIFY(main()->isVisible());
-        QVERIFY(main()->table().dbOpen());
+        QVERIFY(main()->dbOpen());
         QVERIFY(main()->table().isOpen());
         if (answer == QMessageBox::Yes) {
             QCOMPARE(noteInFile(table, 1), kNote);

@@ -80,18 +80,18 @@ void reportBoxes(const BoxLog &boxes)
 }
 
 // The file dialog of the command answered with `path`; empty, or what went wrong.
-QString chooseThroughMenu(TForm1 *main, const char *command, const QString &path)
+QString chooseThroughMenu(TForm1 *main, kve::MenuItem command, const QString &path)
 {
     auto answered = whenModal(testing::chooseFile(path));
-    main->item(QLatin1String(command))->trigger();
+    (main->items().*command)->trigger();
     testing::stopWatcher(answered);
     if (answered->answered)
         return {};
     return answered->problem.isEmpty() ? QStringLiteral("no file dialog came") : answered->problem;
 }
 
-QString openThroughMenu(TForm1 *main, const QString &path) { return chooseThroughMenu(main, "N3", path); }
-QString createThroughMenu(TForm1 *main, const QString &path) { return chooseThroughMenu(main, "N2", path); }
+QString openThroughMenu(TForm1 *main, const QString &path) { return chooseThroughMenu(main, &kve::MenuItems::N3, path); }
+QString createThroughMenu(TForm1 *main, const QString &path) { return chooseThroughMenu(main, &kve::MenuItems::N2, path); }
 
 int runChild(const QStringList &args)
 {
@@ -109,19 +109,19 @@ int runChild(const QStringList &args)
     if (what == QLatin1String("open")) {
         // open <held file> <free file>: the held one is refused, the free one opens.
         choose(openThroughMenu(main, args.value(1)));
-        report(QStringLiteral("open"), main->table().dbOpen() ? QStringLiteral("yes") : QStringLiteral("no"));
+        report(QStringLiteral("open"), main->dbOpen() ? QStringLiteral("yes") : QStringLiteral("no"));
         reportBoxes(boxes);
         boxes.clear();
         choose(openThroughMenu(main, args.value(2)));
-        report(QStringLiteral("after"), main->table().dbOpen() ? QString::number(main->table().recordCount()) : QStringLiteral("no"));
+        report(QStringLiteral("after"), main->dbOpen() ? QString::number(main->table().recordCount()) : QStringLiteral("no"));
     } else if (what == QLatin1String("create")) {
         // create <target> <other>: "Создать" over the target, then "Открыть" the other file.
         choose(createThroughMenu(main, args.value(1)));
-        report(QStringLiteral("create"), main->table().dbOpen() ? QStringLiteral("yes") : QStringLiteral("no"));
+        report(QStringLiteral("create"), main->dbOpen() ? QStringLiteral("yes") : QStringLiteral("no"));
         reportBoxes(boxes);
         boxes.clear();
         choose(openThroughMenu(main, args.value(2)));
-        report(QStringLiteral("after"), main->table().dbOpen() ? QString::number(main->table().recordCount()) : QStringLiteral("no"));
+        report(QStringLiteral("after"), main->dbOpen() ? QString::number(main->table().recordCount()) : QStringLiteral("no"));
     } else if (what == QLatin1String("append")) {
         // append <file> <note>: a note posted through the grid, then "Дополнить"; the
         // parent kills this process somewhere on the way.
@@ -138,7 +138,7 @@ int runChild(const QStringList &args)
     }
     reportBoxes(boxes);
     report(QStringLiteral("done"), QString());
-    main->table().setDbModified(false);
+    main->setDbModified(false);
     return 0;
 }
 
@@ -194,9 +194,9 @@ private:
     {
         makeTable(path("check.db"), 2);
         QCOMPARE(openThroughMenu(main(), path("check.db")), QString());
-        QVERIFY(main()->table().dbOpen());
+        QVERIFY(main()->dbOpen());
         QCOMPARE(main()->table().recordCount(), 2);
-        main()->item(QStringLiteral("N7"))->trigger();
+        main()->items().N7->trigger();
         QVERIFY(!main()->table().isOpen());
         QFile::remove(path("check.db"));
     }
@@ -218,7 +218,7 @@ private slots:
     {
         testing::stopWatchers();
         if (m_windows)
-            main()->table().setDbModified(false);
+            main()->setDbModified(false);
         m_windows.reset();
         m_boxes.reset();
         QSettings(QStringLiteral("Dorvatek"), QStringLiteral("KVE")).clear();
@@ -290,7 +290,7 @@ private slots:
             }
             testing::chooseFile(target)(w, record);
         });
-        main()->item(QStringLiteral("N2"))->trigger();
+        main()->items().N2->trigger();
         QVERIFY2(save->answered, qPrintable(save->problem));
         note(QStringLiteral("%1: boxes [%2], file %3").arg(QTest::currentDataTag(), m_boxes->texts().join(QStringLiteral("; ")),
                                                         harness::fileBytes(target) == before ? "unchanged" : "CHANGED"));
@@ -304,8 +304,8 @@ private slots:
             QCOMPARE(m_boxes->boxes[0].text, text);
         }
         QVERIFY(!windows2()->isVisible());
-        QVERIFY(!main()->table().dbOpen());
-        QVERIFY(!main()->item(QStringLiteral("N5"))->isEnabled());
+        QVERIFY(!main()->dbOpen());
+        QVERIFY(!main()->items().N5->isEnabled());
         QVERIFY(!windows2()->commPort().connected());
         QCOMPARE(harness::fileBytes(target), before);
         QCOMPARE(harness::folderEntries(m_dir->path()), QStringList({QStringLiteral("target.db")}));
@@ -320,8 +320,8 @@ private slots:
         QVERIFY(emulator.ready());
         QCOMPARE(createThroughMenu(main(), path("z.db")), QString());
         QCOMPARE(m_boxes->texts(), QStringList());
-        QVERIFY(main()->table().dbOpen());
-        main()->item(QStringLiteral("N7"))->trigger();
+        QVERIFY(main()->dbOpen());
+        main()->items().N7->trigger();
         const harness::DbfFile file = harness::readDbf(harness::fileBytes(path("z.db")));
         QVERIFY2(file.whole, qPrintable(file.problem));
         QCOMPARE(file.records.size(), 8);
@@ -337,7 +337,7 @@ private slots:
         makeTable(path("held.db"), 3);
         makeTable(path("free.db"), 2);
         QCOMPARE(openThroughMenu(main(), path("held.db")), QString());
-        QVERIFY(main()->table().dbOpen());
+        QVERIFY(main()->dbOpen());
 
         QProcess child;
         prepareChild(child, {QStringLiteral("open"), path("held.db"), path("free.db")});
@@ -359,7 +359,7 @@ private slots:
         t.edit();
         t.setFieldText("COMMENT", "после второй копии");
         t.post();
-        main()->item(QStringLiteral("N7"))->trigger();
+        main()->items().N7->trigger();
         const harness::DbfFile file = harness::readDbf(harness::fileBytes(path("held.db")));
         QVERIFY2(file.whole, qPrintable(file.problem));
         QCOMPARE(file.text(0, "COMMENT"), QStringLiteral("после второй копии"));
@@ -390,7 +390,7 @@ private slots:
         t.edit();
         t.setFieldText("COMMENT", "строка первой копии");
         t.post();
-        main()->item(QStringLiteral("N7"))->trigger();
+        main()->items().N7->trigger();
         const harness::DbfFile file = harness::readDbf(harness::fileBytes(path("held.db")));
         const bool kept = file.find({{"COMMENT", "строка первой копии"}}) == 0;
         note(QStringLiteral("  the first copy's row afterwards: %1").arg(kept ? "in the file" : "LOST"));
@@ -523,7 +523,7 @@ private slots:
         // The program opens what the killed copy left.
         QCOMPARE(openThroughMenu(main(), file), QString());
         QCOMPARE(m_boxes->texts(), QStringList());
-        QVERIFY(main()->table().dbOpen());
+        QVERIFY(main()->dbOpen());
         QCOMPARE(main()->table().physicalRecordCount(), after.records.size());
     }
 

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QSettings>
@@ -65,9 +66,14 @@ void typeText(QWidget *widget, const QString &text)
 
 // "Перенумеровать строки" (N37) is enabled with them too, but a hidden Qt action always
 // reports itself disabled, so it is left out of these checks.
-const QStringList kWithTable{"N5", "N7", "N8", "N9", "N23", "N17", "N18", "N19", "N33", "N21", "Excel1"};
+using kve::MenuItem;
+using kve::MenuItems;
+const MenuItem kWithTable[] = {&MenuItems::N5,  &MenuItems::N7,  &MenuItems::N8,  &MenuItems::N9,  &MenuItems::N23, &MenuItems::N17,
+                               &MenuItems::N18, &MenuItems::N19, &MenuItems::N33, &MenuItems::N21, &MenuItems::Excel1};
 
 } // namespace
+
+Q_DECLARE_METATYPE(kve::MenuItem)
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -76,6 +82,7 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<kve::ProgramWindows> m_windows;
     TForm1 *main() { return m_windows->form1.get(); }
+    QAction *action(MenuItem item) { return main()->items().*item; }
     QString path(const QString &name) { return m_dir.filePath(name); }
 
     QList<int> visibleTabs()
@@ -88,10 +95,27 @@ private:
         return out;
     }
 
+    // The N column of a series' grid, top to bottom.
+    QStringList shownNumbers(int series)
+    {
+        const kve::TDBGridPro *grid = main()->grid(series);
+        const QAbstractItemModel *model = grid->view()->model();
+        QStringList out;
+        for (int r = 0; r < model->rowCount(); ++r)
+            out << model->index(r, grid->columnOfField("N")).data().toString();
+        return out;
+    }
+
+    void selectRow(int series, int row)
+    {
+        QTableView *view = main()->grid(series)->view();
+        view->selectionModel()->select(view->model()->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+
     void openThroughMenu(const QString &file)
     {
         auto record = whenModal(testing::chooseFile(file));
-        main()->item("N3")->trigger();
+        main()->items().N3->trigger();
         QVERIFY2(record->answered, qPrintable(record->problem));
     }
 
@@ -107,7 +131,7 @@ private slots:
     {
         testing::stopWatchers();
         if (m_windows)
-            main()->table().setDbModified(false);
+            main()->setDbModified(false);
         m_windows.reset();
         QSettings settings("Dorvatek", "KVE");
         settings.clear();
@@ -115,18 +139,52 @@ private slots:
 
     void startsInNoFileState()
     {
-        for (const QString &name : kWithTable)
-            QVERIFY2(!main()->item(name)->isEnabled(), qPrintable(name));
-        QVERIFY(!main()->item("N15")->isEnabled());
-        QVERIFY(!main()->item("N39")->isEnabled());
-        for (const char *name : {"N4", "N37", "N15", "N39", "N27"})
-            QVERIFY2(!main()->item(name)->isVisible(), qPrintable(name));
-        for (const char *name : {"N2", "N3", "N11", "N24", "N26"})
-            QVERIFY2(main()->item(name)->isEnabled(), qPrintable(name));
+        for (MenuItem item : kWithTable)
+            QVERIFY2(!action(item)->isEnabled(), qPrintable(action(item)->objectName()));
+        QVERIFY(!main()->items().N15->isEnabled());
+        QVERIFY(!main()->items().N39->isEnabled());
+        for (MenuItem item : {&MenuItems::N4, &MenuItems::N37, &MenuItems::N15, &MenuItems::N39, &MenuItems::N27})
+            QVERIFY2(!action(item)->isVisible(), qPrintable(action(item)->objectName()));
+        for (MenuItem item : {&MenuItems::N2, &MenuItems::N3, &MenuItems::N11, &MenuItems::N24, &MenuItems::N26})
+            QVERIFY2(action(item)->isEnabled(), qPrintable(action(item)->objectName()));
         QVERIFY(!main()->pageControl()->isVisible());
         QCOMPARE(main()->windowTitle(), QString("ЖОРД-ЗР7"));
         QVERIFY(!main()->isFileOpenColour());
         QVERIFY(main()->windowState() & Qt::WindowMaximized);
+    }
+
+    // Tests, accessibility and stored layouts know the components by these names.
+    void itemsKeepTheirComponentNames()
+    {
+        const kve::MenuItems &m = main()->items();
+        const QList<std::pair<QObject *, QString>> named{
+            {m.N1, "N1"},         {m.N2, "N2"},         {m.N3, "N3"},         {m.N4, "N4"},
+            {m.N5, "N5"},         {m.N7, "N7"},         {m.N8, "N8"},         {m.N9, "N9"},
+            {m.N11, "N11"},       {m.N16, "N16"},       {m.N23, "N23"},       {m.N17, "N17"},
+            {m.N18, "N18"},       {m.N19, "N19"},       {m.N33, "N33"},       {m.N20, "N20"},
+            {m.N21, "N21"},       {m.N14, "N14"},       {m.Excel1, "Excel1"}, {m.N37, "N37"},
+            {m.N15, "N15"},       {m.N39, "N39"},       {m.N22, "N22"},       {m.N24, "N24"},
+            {m.N26, "N26"},       {m.N27, "N27"},       {m.N28, "N28"},       {m.N29, "N29"},
+            {m.N30, "N30"},       {m.N31, "N31"},       {m.N32, "N32"},       {m.N34, "N34"},
+            {m.ToolButton1, "ToolButton1"}, {m.ToolButton2, "ToolButton2"}, {m.ToolButton3, "ToolButton3"},
+            {m.ToolButton4, "ToolButton4"}, {m.ToolButton5, "ToolButton5"}, {m.ToolButton6, "ToolButton6"},
+            {m.ToolButton6Action, "ToolButton6Action"}};
+        for (const auto &[object, name] : named) {
+            QVERIFY2(object, qPrintable(name));
+            QCOMPARE(object->objectName(), name);
+        }
+        // Each member is the object the window shows there.
+        QCOMPARE(main()->menuBar()->actions().first(), m.N1->menuAction());
+        QVERIFY(m.N1->actions().contains(m.N11));
+        QVERIFY(m.N14->actions().contains(m.Excel1));
+        QVERIFY(main()->popupMenu()->actions().contains(m.N34));
+        const QList<std::pair<QToolButton *, QAction *>> buttons{{m.ToolButton1, m.N2}, {m.ToolButton2, m.N3},
+                                                                 {m.ToolButton3, m.N5}, {m.ToolButton4, m.N8},
+                                                                 {m.ToolButton5, m.N9}, {m.ToolButton6, m.ToolButton6Action}};
+        for (const auto &[button, action] : buttons) {
+            QCOMPARE(button->defaultAction(), action);
+            QCOMPARE(main()->toolBar()->widgetForAction(action), static_cast<QWidget *>(button));
+        }
     }
 
     void menusHaveTheirCaptionsAndOrder()
@@ -140,9 +198,9 @@ private slots:
             file << (a->isSeparator() ? QString("-") : a->text());
         QCOMPARE(file, QStringList({"Создать", "Открыть", "Дополнить", "Сохранить", "Закрыть", "-", "Предварительный просмотр",
                                     "Печать", "-", "Выход"}));
-        QCOMPARE(main()->item("N2")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
-        QCOMPARE(main()->item("N9")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
-        QCOMPARE(main()->item("N24")->shortcut(), QKeySequence(Qt::Key_F1));
+        QCOMPARE(main()->items().N2->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+        QCOMPARE(main()->items().N9->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+        QCOMPARE(main()->items().N24->shortcut(), QKeySequence(Qt::Key_F1));
         QStringList popup;
         for (QAction *a : main()->popupMenu()->actions())
             popup << (a->isSeparator() ? QString("-") : a->text());
@@ -157,7 +215,7 @@ private slots:
 
     void disabledShortcutDoesNothing()
     {
-        QSignalSpy saved(main()->item("N5"), &QAction::triggered);
+        QSignalSpy saved(main()->items().N5, &QAction::triggered);
         QTest::keyClick(main(), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(saved.count(), 0);
     }
@@ -175,28 +233,28 @@ private slots:
         QCOMPARE(main()->windowTitle(), QString("two_five - ЖОРД-ЗР7"));
         QCOMPARE(kve::applicationTitle(), QString("two_five - ЖОРД-ЗР7"));
         QVERIFY(main()->isFileOpenColour());
-        for (const QString &name : kWithTable)
-            QVERIFY2(main()->item(name)->isEnabled(), qPrintable(name));
-        QVERIFY(!main()->item("N15")->isEnabled());
-        QVERIFY(!main()->item("N39")->isEnabled());
+        for (MenuItem item : kWithTable)
+            QVERIFY2(action(item)->isEnabled(), qPrintable(action(item)->objectName()));
+        QVERIFY(!main()->items().N15->isEnabled());
+        QVERIFY(!main()->items().N39->isEnabled());
 
         main()->pageControl()->setCurrentIndex(4);
         QCOMPARE(main()->table().filter(), QString("EN_CH=5"));
 
-        main()->item("N7")->trigger();
+        main()->items().N7->trigger();
         QVERIFY(!main()->table().isOpen());
         QCOMPARE(main()->windowTitle(), QString("ЖОРД-ЗР7"));
         QVERIFY(!main()->isFileOpenColour());
         QVERIFY(!main()->pageControl()->isVisible());
-        for (const QString &name : kWithTable)
-            QVERIFY2(!main()->item(name)->isEnabled(), qPrintable(name));
+        for (MenuItem item : kWithTable)
+            QVERIFY2(!action(item)->isEnabled(), qPrintable(action(item)->objectName()));
     }
 
     void emptyFileShowsNoTabs()
     {
         makeTable(path("empty.db"), {});
         openThroughMenu(path("empty.db"));
-        QVERIFY(main()->table().dbOpen());
+        QVERIFY(main()->dbOpen());
         QVERIFY(main()->pageControl()->isVisible());
         QCOMPARE(visibleTabs(), QList<int>());
     }
@@ -215,7 +273,7 @@ private slots:
         QFETCH(bool, exists);
         makeTable(path("good.db"), {1});
         openThroughMenu(path("good.db"));
-        QVERIFY(main()->table().dbOpen());
+        QVERIFY(main()->dbOpen());
         const QString bad = path(QStringLiteral("bad_%1.db").arg(QTest::currentDataTag()).replace(' ', '_'));
         if (exists) {
             QFile f(bad);
@@ -228,14 +286,14 @@ private slots:
             box = whenModal(testing::press(QMessageBox::Ok), 10000, w);
             testing::chooseFile(bad)(w, record);
         });
-        main()->item("N3")->trigger();
+        main()->items().N3->trigger();
         QVERIFY2(dialog->answered, qPrintable(dialog->problem));
         QVERIFY(box->answered);
         QCOMPARE(box->text, QString("База данных повреждена !"));
         QCOMPARE(box->title, QString("Ошибка"));
-        QVERIFY(!main()->table().dbOpen());
+        QVERIFY(!main()->dbOpen());
         QVERIFY(!main()->table().isOpen());
-        QVERIFY(!main()->item("N5")->isEnabled());
+        QVERIFY(!main()->items().N5->isEnabled());
         QCOMPARE(main()->windowTitle(), QString("ЖОРД-ЗР7"));
         QCOMPARE(QFile::exists(bad), exists);
         if (exists)
@@ -246,7 +304,7 @@ private slots:
     {
         makeTable(path("plain.db"), {3});
         openThroughMenu(path("plain"));
-        QVERIFY(main()->table().dbOpen());
+        QVERIFY(main()->dbOpen());
         QCOMPARE(QFileInfo(main()->table().filePath()).fileName(), QString("plain.db"));
     }
 
@@ -255,7 +313,7 @@ private slots:
         makeTable(path("keep.db"), {1});
         openThroughMenu(path("keep.db"));
         auto record = whenModal(testing::reject());
-        main()->item("N3")->trigger();
+        main()->items().N3->trigger();
         QVERIFY(record->answered);
         QVERIFY(main()->table().isOpen());
         QCOMPARE(visibleTabs(), QList<int>({1}));
@@ -279,7 +337,7 @@ private slots:
             startedIn = qobject_cast<QFileDialog *>(w)->directory().absolutePath();
             testing::reject()(w);
         });
-        main()->item("N3")->trigger();
+        main()->items().N3->trigger();
         QVERIFY(record->answered);
         QCOMPARE(startedIn, QDir::currentPath());
         QCOMPARE(settings.value("Default_dir").toString(), QDir::currentPath());
@@ -295,14 +353,14 @@ private slots:
         QDir(m_dir.path()).mkpath("elsewhere");
         makeTable(path("elsewhere/e.db"), {1});
         openThroughMenu(path("elsewhere/e.db"));
-        main()->table().setDbModified(true);
+        main()->setDbModified(true);
         QSettings before("Dorvatek", "KVE");
         before.beginGroup("1.0");
         const QString storedLayout = before.value("Table_1").toString();
         QVERIFY(!storedLayout.isEmpty());   // the first open stored the aligned layouts
         main()->grid(1)->setColumnColor(0, QColor(Qt::red));
         auto question = whenModal(testing::press(QMessageBox::No));
-        main()->item("N11")->trigger();
+        main()->items().N11->trigger();
         main()->close();   // the quit closes the window without its close handling
         QTest::qWait(600);
         testing::stopWatcher(question);
@@ -317,7 +375,7 @@ private slots:
     {
         makeTable(path("ask.db"), {1});
         openThroughMenu(path("ask.db"));
-        main()->table().setDbModified(true);
+        main()->setDbModified(true);
         auto question = whenModal(testing::press(QMessageBox::No));
         main()->close();
         QVERIFY(question->answered);
@@ -337,7 +395,7 @@ private slots:
         QVERIFY(mdx.open(QIODevice::WriteOnly));
         mdx.close();
         openThroughMenu(path("idx.db"));
-        main()->item("N7")->trigger();
+        main()->items().N7->trigger();
         QVERIFY(!QFile::exists(path("idx.mdx")));
     }
 
@@ -350,13 +408,13 @@ private slots:
         t.edit();
         t.setFieldText("COMMENT", "заметка");
         t.post();
-        t.setDbModified(true);
-        main()->item("N5")->trigger();
+        main()->setDbModified(true);
+        main()->items().N5->trigger();
         QVERIFY(t.isOpen());
-        QVERIFY(!t.dbModified());
+        QVERIFY(!main()->dbModified());
         QCOMPARE(t.filter(), QString("EN_CH=1"));
         kve::MeasurementTable check;
-        main()->item("N7")->trigger();
+        main()->items().N7->trigger();
         check.setFilePath(path("save.db"));
         check.open();
         check.first();
@@ -382,7 +440,7 @@ private slots:
         QCOMPARE(editor->text(), note);
         QVERIFY(grid->isEditing());
 
-        main()->item("N5")->trigger();
+        main()->items().N5->trigger();
         QVERIFY(!grid->isEditing());
         QVERIFY(main()->table().isOpen());
         // The second row of the file is the second of series 1.
@@ -392,6 +450,55 @@ private slots:
         const QByteArray stored = cp1251(note);
         QCOMPARE(bytes.mid(expected::kHeaderLength + expected::kRecordLength + comment.offset, comment.width),
                  stored.leftJustified(comment.width, ' '));
+    }
+
+    void deleteRowsLeavesNothingToSave_data()
+    {
+        QTest::addColumn<MenuItem>("command");
+        QTest::addColumn<int>("selected");   // the view row selected, -1 for none
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("Удалить строки") << &MenuItems::N21 << 1 << QStringList({"1", "3"});
+        QTest::newRow("context menu Удалить") << &MenuItems::N34 << 1 << QStringList({"1", "3"});
+        QTest::newRow("nothing selected") << &MenuItems::N21 << -1 << QStringList({"1", "2", "3"});
+    }
+
+    void deleteRowsLeavesNothingToSave()
+    {
+        QFETCH(MenuItem, command);
+        QFETCH(int, selected);
+        QFETCH(QStringList, left);
+        makeTable(path("delete.db"), {1}, 3);
+        openThroughMenu(path("delete.db"));
+        main()->setDbModified(true);
+        if (selected >= 0)
+            selectRow(1, selected);
+        action(command)->trigger();
+        QCOMPARE(shownNumbers(1), left);
+        QVERIFY(main()->table().isOpen());
+        QVERIFY(!main()->dbModified());
+        // So closing asks nothing.
+        auto question = whenModal(testing::press(QMessageBox::No));
+        main()->items().N7->trigger();
+        testing::stopWatcher(question);
+        QVERIFY(!question->answered);
+        QVERIFY(!main()->table().isOpen());
+    }
+
+    // Renumbering needs the window's table state, not only an open file.
+    void renumberNeedsAnOpenTable()
+    {
+        makeTable(path("renumber.db"), {1}, 3);
+        openThroughMenu(path("renumber.db"));
+        selectRow(1, 1);
+        main()->items().N21->trigger();
+        QCOMPARE(shownNumbers(1), QStringList({"1", "3"}));
+        main()->setDbOpen(false);
+        main()->N37Click();
+        QCOMPARE(shownNumbers(1), QStringList({"1", "3"}));
+        main()->setDbOpen(true);
+        main()->N37Click();
+        QCOMPARE(shownNumbers(1), QStringList({"1", "2"}));
+        QVERIFY(!main()->dbModified());
     }
 
     void errorEscapingAHandlerIsShown()

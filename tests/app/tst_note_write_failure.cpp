@@ -43,7 +43,7 @@ private slots:
     void cleanup()
     {
         if (m_windows)
-            m_windows->form1->table().setDbModified(false);
+            m_windows->form1->setDbModified(false);
         m_windows.reset();
         m_boxes.reset();
         QSettings(QStringLiteral("Dorvatek"), QStringLiteral("KVE")).clear();
@@ -76,7 +76,7 @@ private slots:
 
         TForm1 *main = m_windows->form1.get();
         main->Open_DB(file);
-        QVERIFY(main->table().dbOpen());
+        QVERIFY(main->dbOpen());
         kve::TDBGridPro *grid = main->grid(1);
         QAbstractItemModel *model = grid->view()->model();
         const QModelIndex cell = model->index(1, grid->columnOfField(QStringLiteral("COMMENT")));
@@ -102,7 +102,7 @@ private slots:
         m_boxes->clear();
         QVERIFY(model->setData(cell, QStringLiteral("поместилась")));
         QCOMPARE(m_boxes->texts(), QStringList());
-        main->item(QStringLiteral("N7"))->trigger();
+        main->items().N7->trigger();
         const harness::DbfFile after = harness::readDbf(harness::fileBytes(file));
         QVERIFY2(after.whole, qPrintable(after.problem));
         QCOMPARE(after.records.size(), 2);

@@ -145,7 +145,7 @@ void OperatorPathTest::wholePath()
     QCOMPARE(downloadShown->className, QStringLiteral("TForm2"));
     QCOMPARE(downloadShown->title, QStringLiteral("Прием данных"));
     QCOMPARE(boxes.texts(), QStringList());
-    QVERIFY(main->table().dbOpen());
+    QVERIFY(main->dbOpen());
     QCOMPARE(main->windowTitle(), QStringLiteral("ЖОРД-ЗР7"));
     QCOMPARE(windows->form2->archiveHeader().serialNumber, quint8(37));
     // Tabs of the two series, the first one shown and filtered.
@@ -185,7 +185,7 @@ void OperatorPathTest::wholePath()
     QCOMPARE(grid->column(grid->columnOfField(QStringLiteral("T_1"))).Color, std::optional<QColor>(QColor(255, 0, 0)));
 
     // --- a note typed into the grid's editor on the first row shown (N 4) ---------------
-    QCOMPARE(main->table().dbModified(), false);
+    QCOMPARE(main->dbModified(), false);
     // A click puts the cell cursor on the note, F2 opens its editor.
     QTest::mouseClick(grid->view()->viewport(), Qt::LeftButton, Qt::NoModifier, cellCentre(grid, 0, QStringLiteral("COMMENT")));
     QCOMPARE(grid->currentColumn(), grid->columnOfField(QStringLiteral("COMMENT")));
@@ -196,12 +196,12 @@ void OperatorPathTest::wholePath()
     typeText(editor, kNote);
     QTest::keyClick(editor, Qt::Key_Return);
     QVERIFY(harness::waitFor([&] { return !grid->isEditing(); }, 2000));
-    QVERIFY(main->table().dbModified());
+    QVERIFY(main->dbModified());
     QCOMPARE(cellText(grid, rowShowing(grid, 4), QStringLiteral("COMMENT")), kNote);
 
     // --- "Сохранить", "Закрыть": no question after the save -----------------------------
     menuCommand(main, QStringLiteral("Файл"), QStringLiteral("Сохранить"))->trigger();
-    QVERIFY(!main->table().dbModified());
+    QVERIFY(!main->dbModified());
     menuCommand(main, QStringLiteral("Файл"), QStringLiteral("Закрыть"))->trigger();
     QVERIFY(!main->table().isOpen());
     QCOMPARE(boxes.texts(), QStringList());
@@ -217,7 +217,7 @@ void OperatorPathTest::wholePath()
     auto openAnswered = whenModal(testing::chooseFile(tablePath));
     menuCommand(main, QStringLiteral("Файл"), QStringLiteral("Открыть"))->trigger();
     QVERIFY2(openAnswered->answered, qPrintable(openAnswered->problem));
-    QVERIFY(main->table().dbOpen());
+    QVERIFY(main->dbOpen());
     QCOMPARE(main->windowTitle(), QStringLiteral("operator - ЖОРД-ЗР7"));
     QCOMPARE(main->activeSeries(), 1);
     QCOMPARE(grid->column(fColumn).TitleState, kve::TitleState::tsSortedUp);
@@ -250,7 +250,7 @@ void OperatorPathTest::wholePath()
     boxes.clear();
 
     // --- calculation for measurement 3 of series 1 with D 150 -----------------------------
-    QVERIFY(!main->item(QStringLiteral("N39"))->isVisible());
+    QVERIFY(!main->items().N39->isVisible());
     auto calculation = whenModal([](QWidget *w) {
         auto *form = qobject_cast<TForm7 *>(w);
         QVERIFY(form);

@@ -94,7 +94,7 @@ private slots:
         if (HelpWindow *help = helpWindow())
             help->hide();
         if (m_windows)
-            main()->table().setDbModified(false);
+            main()->setDbModified(false);
         m_windows.reset();
         QSettings("Dorvatek", "KVE").clear();
     }
@@ -109,7 +109,7 @@ private slots:
         QCOMPARE(tabs, QStringList({"Серия №2", "Серия №5"}));
 
         // Closing hides them all again.
-        main()->item("N7")->trigger();
+        main()->items().N7->trigger();
         tabs.clear();
         showingTabs(QAccessible::queryAccessibleInterface(main()), tabs);
         QCOMPARE(tabs, QStringList());
@@ -130,7 +130,7 @@ private slots:
             if (route == "F1")
                 QTest::keyClick(main(), Qt::Key_F1);
             else if (route == "N24")
-                main()->item("N24")->trigger();
+                main()->items().N24->trigger();
             else
                 QTest::mouseClick(main()->toolBar()->findChild<QWidget *>(route), Qt::LeftButton);
         };
@@ -247,20 +247,20 @@ private slots:
         };
 
         auto first = pick(QColor(255, 0, 0), true);
-        main()->item("N17")->trigger();
+        main()->items().N17->trigger();
         QVERIFY(first->answered);
         QCOMPARE(opened, QColor(Qt::black));
         QCOMPARE(grid->column(t1).Color, std::optional<QColor>(QColor(255, 0, 0)));
 
         auto second = pick(QColor(0, 0, 255), false);
-        main()->item("N17")->trigger();
+        main()->items().N17->trigger();
         QVERIFY(second->answered);
         QCOMPARE(opened, QColor(255, 0, 0));
         QCOMPARE(grid->column(t1).Color, std::optional<QColor>(QColor(255, 0, 0)));
 
         // The blue picked and cancelled is forgotten.
         auto third = pick(QColor(0, 128, 0), false);
-        main()->item("N17")->trigger();
+        main()->items().N17->trigger();
         QVERIFY(third->answered);
         QCOMPARE(opened, QColor(255, 0, 0));
     }

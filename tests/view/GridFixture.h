@@ -41,7 +41,6 @@ inline void fillTable(kve::MeasurementTable &table, const QString &path, int ser
             table.post();
         }
     }
-    table.setDbOpen(true);
     table.setFilter(QStringLiteral("EN_CH=1"));
     table.setFiltered(true);
     table.refresh();

@@ -25,7 +25,6 @@ private slots:
     void deleteWithoutSelection();
     void deletePostsANoteBeingTyped();
     void renumberFollowsTheShownOrder();
-    void renumberNeedsAnOpenTable();
     void resetSortWithClosedTableClearsMarksOnly();
 
 private:
@@ -58,12 +57,10 @@ void TestGridCommands::select(TDBGridPro &grid, const QList<int> &rows)
 void TestGridCommands::deleteRowsThreeAndFourThenRenumber()
 {
     TDBGridPro grid(*m_table, 1);
-    m_table->setDbModified(true);
     const int records = m_table->physicalRecordCount();
     select(grid, {2, 3});
     delete_selected_rows(grid);
     QVERIFY(m_table->isOpen());
-    QVERIFY(!m_table->dbModified());
     QCOMPARE(shownColumn(grid, QStringLiteral("N")), numbers({1, 2, 5, 6}));
     QVERIFY(grid.selectedRows().isEmpty());
     // Marked, not removed: the file keeps every record.
@@ -72,7 +69,6 @@ void TestGridCommands::deleteRowsThreeAndFourThenRenumber()
     renumber_rows(grid);
     QCOMPARE(shownColumn(grid, QStringLiteral("N")), numbers({1, 2, 3, 4}));
     QCOMPARE(shownColumn(grid, QStringLiteral("T_1")), QStringList({"1,1", "1,2", "1,5", "1,6"}));
-    QVERIFY(!m_table->dbModified());
     // Other series are untouched.
     fixture::showSeries(*m_table, 2);
     QCOMPARE(shownColumn(grid, QStringLiteral("N")), numbers({1, 2, 3, 4, 5, 6}));
@@ -127,7 +123,6 @@ void TestGridCommands::deleteWithoutSelection()
     grid2.setTitleState(grid2.columnOfField(QStringLiteral("N")), TitleState::tsSortedDown, 1);
     grid1.clickTitle(grid1.columnOfField(QStringLiteral("N")));
     QCOMPARE(shownColumn(grid1, QStringLiteral("N")), numbers({6, 5, 4, 3, 2, 1}));
-    m_table->setDbModified(true);
 
     delete_selected_rows(grid1);
     for (int k = 1; k <= 16; ++k)
@@ -140,7 +135,6 @@ void TestGridCommands::deleteWithoutSelection()
     QCOMPARE(grid2.column(grid2.columnOfField(QStringLiteral("N"))).TitleState, TitleState::tsSortedDown);
     QVERIFY(m_table->isOpen());
     QCOMPARE(m_table->filter(), QStringLiteral("EN_CH=1"));
-    QVERIFY(!m_table->dbModified());
 }
 
 void TestGridCommands::deletePostsANoteBeingTyped()
@@ -175,16 +169,6 @@ void TestGridCommands::renumberFollowsTheShownOrder()
     remove_sort(grid);
     QCOMPARE(shownColumn(grid, QStringLiteral("T_1")), QStringList({"1,1", "1,2", "1,3", "1,4", "1,5", "1,6"}));
     QCOMPARE(shownColumn(grid, QStringLiteral("N")), numbers({1, 5, 3, 4, 6, 2}));
-}
-
-void TestGridCommands::renumberNeedsAnOpenTable()
-{
-    TDBGridPro grid(*m_table, 1);
-    select(grid, {1});
-    delete_selected_rows(grid);
-    m_table->setDbOpen(false);
-    renumber_rows(grid);
-    QCOMPARE(shownColumn(grid, QStringLiteral("N")), numbers({1, 3, 4, 5, 6}));
 }
 
 void TestGridCommands::resetSortWithClosedTableClearsMarksOnly()
