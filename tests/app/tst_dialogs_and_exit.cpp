@@ -2,6 +2,7 @@
 // real main window: keys and clicks go through the windows as the platform delivers them,
 // and the table file's bytes are read back afterwards.
 
+#include "FakeNotifier.h"
 #include "ModalHelper.h"
 #include "ProgramHarness.h"
 
@@ -24,7 +25,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-using harness::BoxLog;
 using testing::whenModal;
 
 namespace {
@@ -261,7 +261,7 @@ private slots:
         const QString target = path(typed + rest);
         const bool opening = command == QLatin1String("N3");
         start();
-        BoxLog boxes;
+        testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
         QSignalSpy triggered(main()->item(command), &QAction::triggered);
 
         // The shortcut, the name typed key by key with its completion, then Enter.
@@ -338,7 +338,7 @@ private slots:
         QFETCH(QString, filter);
         makeTable(path("first.db"));
         start();
-        BoxLog boxes;
+        testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
         if (command == QLatin1String("Excel1"))
             openThroughMenu(path("first.db"));
         const QString typed = path(command == QLatin1String("Excel1") ? "book.xls" : "first.db");
@@ -404,8 +404,8 @@ private slots:
         const QByteArray before = harness::fileBytes(table);
         start();
         openThroughMenu(table);
-        BoxLog boxes;
-        boxes.answerWith(answer);
+        testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
+        boxes.setRule(testing::pressing(answer));
 
         QLineEdit *editor = typeNote();
         QVERIFY(editor);
@@ -451,7 +451,7 @@ private slots:
         blockSettings(true);
         start();
         blockSettings(false);
-        BoxLog boxes;
+        testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
         openThroughMenu(path("later.db"));
         main()->item("N7")->trigger();
         QCOMPARE(boxes.texts(), QStringList());
@@ -484,8 +484,8 @@ private slots:
         makeTable(table);
         start();
         openThroughMenu(table);
-        BoxLog boxes;
-        boxes.answerWith(answer);
+        testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
+        boxes.setRule(testing::pressing(answer));
         QLineEdit *editor = typeNote();
         QVERIFY(editor);
 
@@ -511,7 +511,7 @@ private slots:
         blockSettings(false);
         QTableView *view = main()->grid(1)->view();
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(1, 0)).center());
-        boxes.answerWith(QMessageBox::No);
+        boxes.setRule(testing::pressing(QMessageBox::No));
         boxes.clear();
         QVERIFY(main()->close());
         QVERIFY(!main()->table().isOpen());

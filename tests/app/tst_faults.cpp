@@ -9,6 +9,7 @@
 // The child prints what the operator saw, one line each, and "done" at the end.
 // Setting KVE_FAULTS_LONG=1 adds slower cases (scripts/faults.sh does).
 
+#include "FakeNotifier.h"
 #include "ModalHelper.h"
 #include "ProgramHarness.h"
 
@@ -30,7 +31,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-using harness::BoxLog;
 using testing::whenModal;
 
 namespace {
@@ -70,9 +70,9 @@ void report(const QString &key, const QString &value)
     std::fflush(stdout);
 }
 
-void reportBoxes(const BoxLog &boxes)
+void reportBoxes(const testing::FakeNotifier &boxes)
 {
-    for (const BoxLog::Box &b : boxes.boxes)
+    for (const testing::ShownMessage &b : boxes.messages)
         report(QStringLiteral("box"), b.caption + QLatin1Char('|') + b.text);
 }
 
@@ -93,7 +93,7 @@ QString createThroughMenu(TForm1 *main, const QString &path) { return chooseThro
 int runChild(const QStringList &args)
 {
     const QString what = args.value(0);
-    BoxLog boxes;
+    testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
     kve::ProgramWindows windows;
     TForm1 *main = windows.form1.get();
     main->show();
@@ -182,7 +182,7 @@ class FaultsTest : public QObject {
 private:
     QTemporaryDir *m_dir = nullptr;
     std::unique_ptr<kve::ProgramWindows> m_windows;
-    std::unique_ptr<BoxLog> m_boxes;
+    std::unique_ptr<testing::FakeNotifier> m_boxes;
     TForm1 *main() { return m_windows->form1.get(); }
     QString path(const QString &name) const { return m_dir->filePath(name); }
 
@@ -204,7 +204,7 @@ private slots:
         m_dir = new QTemporaryDir;
         QVERIFY(m_dir->isValid());
         QDir::setCurrent(m_dir->path());
-        m_boxes = std::make_unique<BoxLog>();
+        m_boxes = std::make_unique<testing::FakeNotifier>(testing::pressing(QMessageBox::Yes));
         m_windows = std::make_unique<kve::ProgramWindows>();
         // The pause before the archive request is not what these cases look at.
         windows2()->setWaits(3000, 100);
@@ -296,9 +296,9 @@ private slots:
             QVERIFY(dialogStayed);
             QCOMPARE(m_boxes->texts(), QStringList());
         } else {
-            QCOMPARE(m_boxes->boxes.size(), 1);
-            QCOMPARE(m_boxes->boxes[0].caption, caption);
-            QCOMPARE(m_boxes->boxes[0].text, text);
+            QCOMPARE(m_boxes->messages.size(), 1);
+            QCOMPARE(m_boxes->messages[0].caption, caption);
+            QCOMPARE(m_boxes->messages[0].text, text);
         }
         QVERIFY(!windows2()->isVisible());
         QVERIFY(!main()->table().dbOpen());

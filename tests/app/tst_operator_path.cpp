@@ -3,6 +3,7 @@
 // close, open again, preview, export, calculation, close the window. The table file,
 // the settings and the workbook are checked at the end.
 
+#include "FakeNotifier.h"
 #include "ModalHelper.h"
 #include "ProgramHarness.h"
 
@@ -26,7 +27,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-using harness::BoxLog;
 using testing::whenModal;
 
 namespace {
@@ -119,7 +119,7 @@ void OperatorPathTest::wholePath()
                                 QStringLiteral(KVE_TEST_DATA_DIR "/operator_path.archive")});
     QVERIFY2(emulator.ready(), qPrintable(emulator.startupText()));
 
-    BoxLog boxes;
+    testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
     auto windows = std::make_unique<kve::ProgramWindows>();
     windows->form2->setWaits(3000, 100);   // the pause is not looked at here
     TForm1 *main = windows->form1.get();
