@@ -1,19 +1,18 @@
 #include "ErrorBox.h"
 
 #include "store/AppTitle.h"
-
-#include <QMessageBox>
+#include "ui/Notifier.h"
 
 namespace kve {
 
 void showRefusal(QWidget *parent, const QString &text)
 {
-    QMessageBox::critical(parent, QStringLiteral("Ошибка"), text);
+    notifier().show(Message(QMessageBox::Critical, QStringLiteral("Ошибка"), text, parent).preselect(QMessageBox::Ok));
 }
 
 void showErrorBox(QWidget *parent, const QString &text)
 {
-    QMessageBox::critical(parent, applicationTitle(), text);
+    notifier().show(Message(QMessageBox::Critical, applicationTitle(), text, parent).preselect(QMessageBox::Ok));
 }
 
 } // namespace kve

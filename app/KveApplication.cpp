@@ -1,8 +1,7 @@
 #include "KveApplication.h"
 
 #include "store/AppTitle.h"
-
-#include <QMessageBox>
+#include "ui/Notifier.h"
 
 namespace kve {
 
@@ -22,9 +21,8 @@ bool KveApplication::notify(QObject *receiver, QEvent *event)
 
 void showErrorBox(const QString &text)
 {
-    QMessageBox box(QMessageBox::Critical, applicationTitle(), text, QMessageBox::Ok, QApplication::activeWindow());
-    box.setObjectName(QStringLiteral("ErrorBox"));
-    box.exec();
+    notifier().show(Message(QMessageBox::Critical, applicationTitle(), text, QApplication::activeWindow())
+                        .named(QStringLiteral("ErrorBox")));
 }
 
 } // namespace kve

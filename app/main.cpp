@@ -19,6 +19,7 @@
 #include "store/NewTableFile.h"
 #include "store/SeriesNames.h"
 #include "store/SettingsWrite.h"
+#include "ui/Notifier.h"
 #include "view/GridCommands.h"
 #include "view/GridLayoutStore.h"
 #include "view/TDBGridPro.h"
@@ -31,7 +32,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QSettings>
 #include <QTabWidget>
 #include <QToolBar>
@@ -354,9 +354,8 @@ void TForm1::Open_DB(const QString &path)
     try {
         Dbf1.open();
     } catch (const std::exception &) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"), QStringLiteral("База данных повреждена !"), QMessageBox::Ok, this);
-        box.setObjectName(QStringLiteral("DamagedBox"));
-        box.exec();
+        kve::notifier().show(kve::Message(QMessageBox::Critical, QStringLiteral("Ошибка"), QStringLiteral("База данных повреждена !"), this)
+                                 .named(QStringLiteral("DamagedBox")));
         return;
     }
     db_open = true;
@@ -394,10 +393,11 @@ void TForm1::N7Click() { Close_DB(); }
 void TForm1::Close_DB()
 {
     if (db_modified) {
-        QMessageBox box(QMessageBox::Question, kve::kDeviceType, QStringLiteral("Сохранить изменения в таблицах ?"),
-                        QMessageBox::Yes | QMessageBox::No, this);
-        box.setObjectName(QStringLiteral("SaveQuestion"));
-        if (box.exec() == QMessageBox::Yes)
+        const kve::Message question = kve::Message(QMessageBox::Question, kve::kDeviceType,
+                                                   QStringLiteral("Сохранить изменения в таблицах ?"), this)
+                                          .yesNo()
+                                          .named(QStringLiteral("SaveQuestion"));
+        if (kve::notifier().show(question) == QMessageBox::Yes)
             Save_DB();
     }
     for (int n = 1; n <= kve::kSeriesCount; ++n)
@@ -515,9 +515,8 @@ void TForm1::Create_DB()
     Dbf1.setFilePath(target);
     Dbf1.open();
     if (m_download->archiveHeader().seriesCount == 0) {
-        QMessageBox box(QMessageBox::Information, QStringLiteral("Ошибка"), QStringLiteral("Архив прибора пуст!"), QMessageBox::Ok, this);
-        box.setObjectName(QStringLiteral("EmptyArchiveBox"));
-        box.exec();
+        kve::notifier().show(kve::Message(QMessageBox::Information, QStringLiteral("Ошибка"), QStringLiteral("Архив прибора пуст!"), this)
+                                 .named(QStringLiteral("EmptyArchiveBox")));
         Dbf1.close();
         return;
     }

@@ -2,13 +2,13 @@
 
 #include "PortNames.h"
 #include "store/AppTitle.h"
+#include "ui/Notifier.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -265,11 +265,9 @@ void TForm2::Timer1Timer()
     m_protocol.reset();
     ProgressBar1->setValue(0);
     enterState(State::Ending);
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"),
-                    QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!"),
-                    QMessageBox::Ok, this);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    kve::notifier().show(kve::Message(QMessageBox::Critical, QStringLiteral("Ошибка"),
+                                      QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!"),
+                                      this));
     done(2);
     setLabelText(Label1, QString());
 }
@@ -337,9 +335,7 @@ void TForm2::CommPortDriver1ReceiveData(const char *data, quint32 size)
 void TForm2::endWithBox(const QString &caption, const QString &text)
 {
     enterState(State::Ending);
-    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, this);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    kve::notifier().show(kve::Message(QMessageBox::Critical, caption, text, this));
     done(2);
 }
 

@@ -1,8 +1,9 @@
 #include "ReplaceQuestion.h"
 
+#include "ui/Notifier.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QMessageBox>
 
 namespace kve::report {
 
@@ -12,13 +13,13 @@ bool mayReplaceFile(QWidget *parent, const QString &path)
     // A dangling link counts too: writing through it would create its target.
     if (!info.exists() && !info.isSymLink())
         return true;
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Подтверждение"),
-                    QStringLiteral("Файл «%1» уже существует. Заменить его?")
-                        .arg(QDir::toNativeSeparators(info.absoluteFilePath())),
-                    QMessageBox::Yes | QMessageBox::No, parent);
-    box.setObjectName(QStringLiteral("ReplaceQuestion"));
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    const QString text = QStringLiteral("Файл «%1» уже существует. Заменить его?")
+                             .arg(QDir::toNativeSeparators(info.absoluteFilePath()));
+    const Message question = Message(QMessageBox::Question, QStringLiteral("Подтверждение"), text, parent)
+                                 .yesNo()
+                                 .preselect(QMessageBox::No)
+                                 .named(QStringLiteral("ReplaceQuestion"));
+    return notifier().show(question) == QMessageBox::Yes;
 }
 
 } // namespace kve::report

@@ -4,6 +4,7 @@
 #include "ReplaceQuestion.h"
 #include "ReportPrinting.h"
 #include "ReportRenderer.h"
+#include "ui/Notifier.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,7 +17,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrinterInfo>
 #include <QPushButton>
@@ -185,7 +185,7 @@ void ReportPrintDialog::accept()
 {
     QString error;
     if (!kve::report::PrintPageOrder::chosenPages(choice(), m_report.pageCount(), &error)) {
-        QMessageBox::warning(this, QStringLiteral("Ошибка"), error);
+        kve::notifier().show(kve::Message(QMessageBox::Warning, QStringLiteral("Ошибка"), error, this).preselect(QMessageBox::Ok));
         m_list->setFocus();
         m_list->selectAll();
         return;
@@ -229,5 +229,5 @@ void printPrepared(QWidget *parent, const kve::report::PreparedReport &report, i
     dialog.printer().setDocName(docName.isEmpty() ? QStringLiteral("KVE") : docName);
     QString error;
     if (!kve::report::printReport(dialog.printer(), report, dialog.choice(), &error))
-        QMessageBox::warning(parent, QStringLiteral("Ошибка"), error);
+        kve::notifier().show(kve::Message(QMessageBox::Warning, QStringLiteral("Ошибка"), error, parent).preselect(QMessageBox::Ok));
 }

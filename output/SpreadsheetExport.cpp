@@ -6,13 +6,13 @@
 #include "SheetCellValue.h"
 #include "store/MeasurementTable.h"
 #include "store/NumberText.h"
+#include "ui/Notifier.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QProgressDialog>
 #include <QUrl>
 #include <algorithm>
@@ -237,7 +237,7 @@ void exportSeries(QWidget *parent, SeriesReport &report, kve::MeasurementTable &
         report.fillTitleCells(mainCaption, table, series);
         report.prepare(table);
     } catch (const kve::TableError &e) {
-        QMessageBox::critical(parent, errorCaption, e.text());
+        kve::notifier().show(kve::Message(QMessageBox::Critical, errorCaption, e.text(), parent).preselect(QMessageBox::Ok));
         return;
     }
 
@@ -283,13 +283,15 @@ void exportSeries(QWidget *parent, SeriesReport &report, kve::MeasurementTable &
         kve::report::writeWorkbook(report.prepared(), path, step);
     } catch (const kve::xls::XlsError &e) {
         progress.close();
-        QMessageBox::critical(parent, errorCaption, e.text());
+        kve::notifier().show(kve::Message(QMessageBox::Critical, errorCaption, e.text(), parent).preselect(QMessageBox::Ok));
         return;
     }
     progress.close();
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())))
-        QMessageBox::information(parent, errorCaption,
-                                 QStringLiteral("Книга сохранена в файле \"%1\", но открыть её не удалось: "
-                                                "не найдена программа для файлов .xls.")
-                                     .arg(QFileInfo(path).absoluteFilePath()));
+        kve::notifier().show(kve::Message(QMessageBox::Information, errorCaption,
+                                          QStringLiteral("Книга сохранена в файле \"%1\", но открыть её не удалось: "
+                                                         "не найдена программа для файлов .xls.")
+                                              .arg(QFileInfo(path).absoluteFilePath()),
+                                          parent)
+                                 .preselect(QMessageBox::Ok));
 }

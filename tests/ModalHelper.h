@@ -1,7 +1,7 @@
 #pragma once
 
 // Answers the next modal window of a test: a timer polls for it while the code under test
-// runs its modal loop.
+// runs its modal loop. Message boxes are answered by testing::FakeNotifier instead.
 //
 // Every watcher belongs to the test function that started it: it ends by itself when
 // another test function runs, and stopWatchers() (call it in cleanup()) ends them all, so a
@@ -29,7 +29,6 @@ namespace testing {
 struct ModalRecord {
     QString className;
     QString title;
-    QString text;
     bool answered = false;   // the window was found and the answer did its job
     QString problem;         // why an answer could not do its job
     QPointer<QTimer> watcher;   // while it still looks for its window
@@ -112,8 +111,6 @@ std::shared_ptr<ModalRecord> whenModal(F answer, int timeoutMs = 10000, QWidget 
         finish();
         into->className = QString::fromLatin1(modal->metaObject()->className());
         into->title = modal->windowTitle();
-        if (auto *box = qobject_cast<QMessageBox *>(modal))
-            into->text = box->text();
         into->answered = true;
         run(modal, *into);
     });
@@ -121,7 +118,8 @@ std::shared_ptr<ModalRecord> whenModal(F answer, int timeoutMs = 10000, QWidget 
     return record;
 }
 
-// Presses a message box button.
+// Presses a button of a real message box: the one way to answer one, for a test about the
+// box itself. Other tests put a testing::FakeNotifier in place of the boxes.
 inline std::function<void(QWidget *)> press(QMessageBox::StandardButton button)
 {
     return [button](QWidget *w) {

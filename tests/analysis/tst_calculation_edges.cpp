@@ -1,5 +1,5 @@
 // A measurement choice of blanks only is not a number: nothing is calculated or written.
-#include "ModalCatcher.h"
+#include "FakeNotifier.h"
 #include "TableFixture.h"
 #include "analysis/AnalysisError.h"
 #include "analysis/FrostHeaveCalculation.h"
@@ -79,9 +79,9 @@ void CalculationEdgesTest::blankChoiceInDialogChangesNothing()
     QTest::keyClicks(thickness, QStringLiteral("150"));
     dialog.measurementBox()->setEditText(QStringLiteral("  "));
     const QByteArray before = fileBytes(m_table);
-    ModalCatcher boxes;
+    testing::FakeNotifier boxes(testing::pressing(QMessageBox::Ok));
     QTest::mouseClick(dialog.calculateButton(), Qt::LeftButton);
-    QCOMPARE(boxes.texts, QStringList({QStringLiteral("\"  \" не является номером измерения.")}));
+    QCOMPARE(boxes.texts(), QStringList({QStringLiteral("\"  \" не является номером измерения.")}));
     QVERIFY(dialog.isVisible());
     QCOMPARE(fileBytes(m_table), before);
     QCOMPARE(storedField(m_table, 2, 2, QStringLiteral("P_2")), QStringLiteral(" 0,0"));

@@ -1,6 +1,6 @@
 // The chart under a time zone with summer time, its axis numbers in the system's decimal
 // separator, and its labels after the window was resized and when printed.
-#include "ModalCatcher.h"
+#include "FakeNotifier.h"
 #include "TableFixture.h"
 #include "analysis/HeaveChart.h"
 #include "analysis/WallClockAxis.h"
@@ -146,9 +146,9 @@ void ChartEdgesTest::summerTimeChangesPlot()
         {2, 2, date, "02:30:00", " 1,5"},
         {3, 2, date, "03:30:00", " 2,0"},
     });
-    ModalCatcher boxes;
+    testing::FakeNotifier boxes(testing::pressing(QMessageBox::Ok));
     QVERIFY(m_chart->FormShow());
-    QCOMPARE(boxes.texts, QStringList());
+    QCOMPARE(boxes.texts(), QStringList());
     QLineSeries *series = m_chart->lineSeries();
     QCOMPARE(series->count(), 3);
     // One hour of the instrument's clock between neighbours, whatever the local clock did.

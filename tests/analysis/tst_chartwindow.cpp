@@ -1,4 +1,4 @@
-#include "ModalCatcher.h"
+#include "FakeNotifier.h"
 #include "TableFixture.h"
 #include "analysis/graf.h"
 #include "analysis/param_graf.h"
@@ -126,10 +126,10 @@ void ChartWindowTest::dialogRefusesTextThatIsNoNumber()
     chooseAndBuild(QStringLiteral("2"));
     m_dialog->show();
     m_dialog->measurementBox()->setEditText(QStringLiteral("2 OR N=3"));
-    ModalCatcher boxes;
+    testing::FakeNotifier boxes(testing::pressing(QMessageBox::Ok));
     m_dialog->Button1Click();
-    QCOMPARE(boxes.texts, QStringList({QStringLiteral("\"2 OR N=3\" не является номером измерения.")}));
-    QCOMPARE(boxes.captions, QStringList({QStringLiteral("Ошибка")}));
+    QCOMPARE(boxes.texts(), QStringList({QStringLiteral("\"2 OR N=3\" не является номером измерения.")}));
+    QCOMPARE(boxes.captions(), QStringList({QStringLiteral("Ошибка")}));
     QVERIFY(m_dialog->isVisible());
     QCOMPARE(m_dialog->chartChoice(), QStringLiteral("2"));
 }
@@ -239,10 +239,10 @@ void ChartWindowTest::conversionFailureClosesWindowAndRestoresView()
     m_table.setFieldText(QStringLiteral("TIME"), QStringLiteral("99:99:99"));
     m_table.post();
     chooseAndBuild(QStringLiteral("3"));
-    ModalCatcher boxes;
+    testing::FakeNotifier boxes(testing::pressing(QMessageBox::Ok));
     QCOMPARE(m_chart->exec(), int(QDialog::Rejected));
-    QCOMPARE(boxes.texts.size(), 1);
-    QVERIFY(boxes.texts.first().contains(QStringLiteral("99:99:99")));
+    QCOMPARE(boxes.texts().size(), 1);
+    QVERIFY(boxes.texts().first().contains(QStringLiteral("99:99:99")));
     QVERIFY(!m_chart->isVisible());
     QCOMPARE(m_table.filter(), QStringLiteral("EN_CH=2"));
     QCOMPARE(m_table.recordCount(), 3);
@@ -358,11 +358,11 @@ void ChartWindowTest::printWithoutPrinterDoesNothing()
     chooseAndBuild(QString());
     m_chart->show();
     QVERIFY(m_chart->FormShow());
-    ModalCatcher boxes;
+    testing::FakeNotifier boxes(testing::pressing(QMessageBox::Ok));
     const QStringList before = QDir::current().entryList(QDir::Files);
     QTest::mouseClick(m_chart->printButton(), Qt::LeftButton);
     QCOMPARE(QDir::current().entryList(QDir::Files), before);
-    QCOMPARE(boxes.texts, QStringList());
+    QCOMPARE(boxes.texts(), QStringList());
     QVERIFY(m_chart->isVisible());
     m_chart->hide();
 }

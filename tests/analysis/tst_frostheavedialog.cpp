@@ -1,4 +1,4 @@
-#include "ModalCatcher.h"
+#include "FakeNotifier.h"
 #include "TableFixture.h"
 #include "analysis/mas.h"
 #include "store/NumberText.h"
@@ -142,9 +142,9 @@ void FrostHeaveDialogTest::chosenMeasurementIsCalculated()
     m_dialog->measurementBox()->setEditText(choice);
     typeThickness(thickness.trimmed());
     QCOMPARE(m_dialog->thicknessText().trimmed(), thickness.trimmed());
-    ModalCatcher boxes;
+    testing::FakeNotifier boxes(testing::pressing(QMessageBox::Ok));
     QTest::mouseClick(m_dialog->calculateButton(), Qt::LeftButton);
-    QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join('\n')));
+    QVERIFY2(boxes.texts().isEmpty(), qPrintable(boxes.texts().join('\n')));
     QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
     QVERIFY(!m_dialog->isVisible());
 
@@ -172,9 +172,9 @@ void FrostHeaveDialogTest::emptyChoiceTakesLastRowInCurrentOrder()
     m_dialog->show();
     m_dialog->measurementBox()->setEditText(QString());
     typeThickness(QStringLiteral("100"));
-    ModalCatcher boxes;
+    testing::FakeNotifier boxes(testing::pressing(QMessageBox::Ok));
     m_dialog->Button1Click();
-    QVERIFY(boxes.texts.isEmpty());
+    QVERIFY(boxes.texts().isEmpty());
     QCOMPARE(reread(2, 2, QStringLiteral("P_2")), QStringLiteral("0,15"));
     QCOMPARE(reread(2, 4, QStringLiteral("P_2")), QStringLiteral(" 0,0"));
 }
@@ -184,9 +184,9 @@ void FrostHeaveDialogTest::depthAbove150IsZeroForRepeat()
     m_dialog->show();
     m_dialog->measurementBox()->setEditText(QStringLiteral("4"));
     typeThickness(QStringLiteral("151"));
-    ModalCatcher boxes;
+    testing::FakeNotifier boxes(testing::pressing(QMessageBox::Ok));
     m_dialog->Button1Click();
-    QVERIFY(boxes.texts.isEmpty());
+    QVERIFY(boxes.texts().isEmpty());
     QCOMPARE(reread(2, 4, QStringLiteral("P_2")), QStringLiteral("-"));
     QCOMPARE(reread(2, 4, QStringLiteral("D")), QStringLiteral("0"));
     QCOMPARE(reread(2, 4, QStringLiteral("ST")), QStringLiteral("Повторите испытание"));
@@ -225,11 +225,11 @@ void FrostHeaveDialogTest::refusalsChangeNothing()
     m_dialog->show();
     m_dialog->measurementBox()->setEditText(choice);
     typeThickness(thickness);
-    ModalCatcher boxes;
+    testing::FakeNotifier boxes(testing::pressing(QMessageBox::Ok));
     m_dialog->Button1Click();
 
-    QCOMPARE(boxes.texts, QStringList({text}));
-    QCOMPARE(boxes.captions, QStringList({QStringLiteral("Ошибка")}));
+    QCOMPARE(boxes.texts(), QStringList({text}));
+    QCOMPARE(boxes.captions(), QStringList({QStringLiteral("Ошибка")}));
     QVERIFY(m_dialog->isVisible());   // the operator may put it right
     QCOMPARE(fileBytes(m_table), before);
     QCOMPARE(m_table.state(), kve::MeasurementTable::State::Browse);
@@ -247,10 +247,10 @@ void FrostHeaveDialogTest::emptySeriesRefuses()
     m_dialog->show();
     QCOMPARE(m_dialog->measurementBox()->count(), 0);
     typeThickness(QStringLiteral("100"));
-    ModalCatcher boxes;
+    testing::FakeNotifier boxes(testing::pressing(QMessageBox::Ok));
     m_dialog->Button1Click();
-    QCOMPARE(boxes.texts, QStringList({QStringLiteral("В серии №5 нет измерений.")}));
-    QCOMPARE(boxes.captions, QStringList({QStringLiteral("Ошибка")}));
+    QCOMPARE(boxes.texts(), QStringList({QStringLiteral("В серии №5 нет измерений.")}));
+    QCOMPARE(boxes.captions(), QStringList({QStringLiteral("Ошибка")}));
     QCOMPARE(fileBytes(m_table), before);
     QCOMPARE(m_table.filter(), QStringLiteral("EN_CH=5"));
 }

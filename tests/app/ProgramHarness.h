@@ -1,23 +1,17 @@
 #pragma once
 
 // Helpers for driving the whole program in a test: the instrument emulator on a real
-// pseudo-terminal, a recorder that answers every message box, a reader of the table
-// file's bytes that does not go through the program's own table code, and the workbook
-// read back with xlrd.
+// pseudo-terminal, a reader of the table file's bytes that does not go through the
+// program's own table code, and the workbook read back with xlrd.
 
 #include "EmulatorProcess.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
-#include <QPointer>
 #include <QProcess>
 #include <QStringDecoder>
-#include <QTimer>
 #include <QtTest>
 
 #include <csignal>
@@ -27,61 +21,6 @@
 namespace harness {
 
 using Emulator = testing::EmulatorProcess;
-
-// Answers every message box that becomes the modal window, noting caption and text.
-// Yes is pressed where there is one (the save question), otherwise OK.
-class BoxLog : public QObject {
-public:
-    struct Box {
-        QString caption;
-        QString text;
-    };
-
-    BoxLog()
-    {
-        m_timer.setInterval(15);
-        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible() || m_seen.contains(box))
-                return;
-            m_seen.append(box);
-            boxes.append({box->windowTitle(), box->text()});
-            QPointer<QMessageBox> target(box);
-            QTimer::singleShot(0, box, [target, this] {
-                if (!target)
-                    return;
-                QAbstractButton *button = target->button(m_answer);
-                if (!button)
-                    button = target->button(QMessageBox::Ok);
-                if (button)
-                    button->click();
-                else
-                    target->reject();
-            });
-        });
-        m_timer.start();
-    }
-
-    void answerWith(QMessageBox::StandardButton button) { m_answer = button; }
-    QStringList texts() const
-    {
-        QStringList out;
-        for (const Box &b : boxes)
-            out << b.text;
-        return out;
-    }
-    void clear()
-    {
-        boxes.clear();
-    }
-
-    QList<Box> boxes;
-
-private:
-    QTimer m_timer;
-    QList<QPointer<QMessageBox>> m_seen;
-    QMessageBox::StandardButton m_answer = QMessageBox::Yes;
-};
 
 // Waits, running the event loop, until the condition holds or the time is up.
 inline bool waitFor(const std::function<bool()> &condition, int timeoutMs)

@@ -1,4 +1,5 @@
 // "Создать" of an empty archive, and the splash window.
+#include "FakeNotifier.h"
 #include "ModalHelper.h"
 #include "app/ProgramHarness.h"
 
@@ -32,7 +33,7 @@ private slots:
         harness::Emulator emulator({QStringLiteral("--fast"), QStringLiteral("--records"), QStringLiteral("0")});
         QVERIFY2(emulator.ready(), qPrintable(emulator.startupText()));
 
-        harness::BoxLog boxes;
+        testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
         kve::ProgramWindows windows;
         windows.form2->setWaits(3000ms, 100ms);   // the pause is not looked at here
         TForm1 *main = windows.form1.get();

@@ -6,6 +6,7 @@
 // The program runs as a child: this binary again, `--child <target>`, as "nobody" when the
 // test runs as root (CI does). It prints what the operator saw, one line each.
 
+#include "FakeNotifier.h"
 #include "ModalHelper.h"
 #include "ProgramHarness.h"
 
@@ -24,7 +25,6 @@
 #include <grp.h>
 #include <unistd.h>
 
-using harness::BoxLog;
 
 namespace {
 
@@ -41,7 +41,7 @@ void report(const QString &key, const QString &value)
 
 int runChild(const QString &target)
 {
-    BoxLog boxes;
+    testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
     kve::ProgramWindows windows;
     TForm1 *main = windows.form1.get();
     main->show();
@@ -49,7 +49,7 @@ int runChild(const QString &target)
     main->items().N2->trigger();
     report(QStringLiteral("dialog"), answered->answered ? QStringLiteral("yes") : QStringLiteral("no"));
     report(QStringLiteral("open"), main->dbOpen() && main->table().isOpen() ? QStringLiteral("yes") : QStringLiteral("no"));
-    for (const BoxLog::Box &b : boxes.boxes)
+    for (const testing::ShownMessage &b : boxes.messages)
         report(QStringLiteral("box"), b.text);
     main->setDbModified(false);
     report(QStringLiteral("done"), QString());

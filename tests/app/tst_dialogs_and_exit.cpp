@@ -2,6 +2,7 @@
 // real main window: keys and clicks go through the windows as the platform delivers them,
 // and the table file's bytes are read back afterwards.
 
+#include "FakeNotifier.h"
 #include "ModalHelper.h"
 #include "ProgramHarness.h"
 
@@ -24,7 +25,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-using harness::BoxLog;
 using testing::whenModal;
 
 namespace {
@@ -262,7 +262,7 @@ private slots:
         const QString target = path(typed + rest);
         const bool opening = command == &kve::MenuItems::N3;
         start();
-        BoxLog boxes;
+        testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
         QSignalSpy triggered(main()->items().*command, &QAction::triggered);
 
         // The shortcut, the name typed key by key with its completion, then Enter.
@@ -339,7 +339,7 @@ private slots:
         QFETCH(QString, filter);
         makeTable(path("first.db"));
         start();
-        BoxLog boxes;
+        testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
         const bool exporting = command == &kve::MenuItems::Excel1;
         if (exporting)
             openThroughMenu(path("first.db"));
@@ -406,8 +406,8 @@ private slots:
         const QByteArray before = harness::fileBytes(table);
         start();
         openThroughMenu(table);
-        BoxLog boxes;
-        boxes.answerWith(answer);
+        testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
+        boxes.setRule(testing::pressing(answer));
 
         QLineEdit *editor = typeNote();
         QVERIFY(editor);
@@ -453,7 +453,7 @@ private slots:
         blockSettings(true);
         start();
         blockSettings(false);
-        BoxLog boxes;
+        testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
         openThroughMenu(path("later.db"));
         main()->items().N7->trigger();
         QCOMPARE(boxes.texts(), QStringList());
@@ -486,8 +486,8 @@ private slots:
         makeTable(table);
         start();
         openThroughMenu(table);
-        BoxLog boxes;
-        boxes.answerWith(answer);
+        testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
+        boxes.setRule(testing::pressing(answer));
         QLineEdit *editor = typeNote();
         QVERIFY(editor);
 
@@ -513,7 +513,7 @@ private slots:
         blockSettings(false);
         QTableView *view = main()->grid(1)->view();
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(1, 0)).center());
-        boxes.answerWith(QMessageBox::No);
+        boxes.setRule(testing::pressing(QMessageBox::No));
         boxes.clear();
         QVERIFY(main()->close());
         QVERIFY(!main()->table().isOpen());

@@ -9,6 +9,7 @@
 // The child prints what the operator saw, one line each, and "done" at the end.
 // Setting KVE_FAULTS_LONG=1 adds slower cases (scripts/faults.sh does).
 
+#include "FakeNotifier.h"
 #include "ModalHelper.h"
 #include "ProgramHarness.h"
 
@@ -32,8 +33,6 @@
 #include <unistd.h>
 
 using namespace std::chrono_literals;
-
-using harness::BoxLog;
 using testing::whenModal;
 
 namespace {
@@ -73,9 +72,9 @@ void report(const QString &key, const QString &value)
     std::fflush(stdout);
 }
 
-void reportBoxes(const BoxLog &boxes)
+void reportBoxes(const testing::FakeNotifier &boxes)
 {
-    for (const BoxLog::Box &b : boxes.boxes)
+    for (const testing::ShownMessage &b : boxes.messages)
         report(QStringLiteral("box"), b.caption + QLatin1Char('|') + b.text);
 }
 
@@ -96,7 +95,7 @@ QString createThroughMenu(TForm1 *main, const QString &path) { return chooseThro
 int runChild(const QStringList &args)
 {
     const QString what = args.value(0);
-    BoxLog boxes;
+    testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
     kve::ProgramWindows windows;
     TForm1 *main = windows.form1.get();
     main->show();
@@ -185,7 +184,7 @@ class FaultsTest : public QObject {
 private:
     QTemporaryDir *m_dir = nullptr;
     std::unique_ptr<kve::ProgramWindows> m_windows;
-    std::unique_ptr<BoxLog> m_boxes;
+    std::unique_ptr<testing::FakeNotifier> m_boxes;
     TForm1 *main() { return m_windows->form1.get(); }
     QString path(const QString &name) const { return m_dir->filePath(name); }
 
@@ -207,7 +206,7 @@ private slots:
         m_dir = new QTemporaryDir;
         QVERIFY(m_dir->isValid());
         QDir::setCurrent(m_dir->path());
-        m_boxes = std::make_unique<BoxLog>();
+        m_boxes = std::make_unique<testing::FakeNotifier>(testing::pressing(QMessageBox::Yes));
         m_windows = std::make_unique<kve::ProgramWindows>();
         // The pause before the archive request is not what these cases look at.
         windows2()->setWaits(3000ms, 100ms);
@@ -299,9 +298,9 @@ private slots:
             QVERIFY(dialogStayed);
             QCOMPARE(m_boxes->texts(), QStringList());
         } else {
-            QCOMPARE(m_boxes->boxes.size(), 1);
-            QCOMPARE(m_boxes->boxes[0].caption, caption);
-            QCOMPARE(m_boxes->boxes[0].text, text);
+            QCOMPARE(m_boxes->messages.size(), 1);
+            QCOMPARE(m_boxes->messages[0].caption, caption);
+            QCOMPARE(m_boxes->messages[0].text, text);
         }
         QVERIFY(!windows2()->isVisible());
         QVERIFY(!main()->dbOpen());

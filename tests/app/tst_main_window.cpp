@@ -1,4 +1,5 @@
 #include "ExpectedTableHeader.h"
+#include "FakeNotifier.h"
 #include "ModalHelper.h"
 
 #include "app/KveApplication.h"
@@ -280,17 +281,17 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(bytes);
         }
-        auto box = std::make_shared<testing::ModalRecord>();
-        auto dialog = whenModal([&](QWidget *w, testing::ModalRecord &record) {
-            // The box comes after the file dialog: that one is left to the choice.
-            box = whenModal(testing::press(QMessageBox::Ok), 10000, w);
-            testing::chooseFile(bad)(w, record);
-        });
+        testing::FakeNotifier boxes;
+        boxes.queue(QMessageBox::Ok);
+        auto dialog = whenModal(testing::chooseFile(bad));
         main()->items().N3->trigger();
         QVERIFY2(dialog->answered, qPrintable(dialog->problem));
-        QVERIFY(box->answered);
-        QCOMPARE(box->text, QString("База данных повреждена !"));
-        QCOMPARE(box->title, QString("Ошибка"));
+        QCOMPARE(boxes.messages.size(), 1);
+        QCOMPARE(boxes.messages[0].text, QString("База данных повреждена !"));
+        QCOMPARE(boxes.messages[0].caption, QString("Ошибка"));
+        QCOMPARE(boxes.messages[0].icon, QMessageBox::Critical);
+        QCOMPARE(boxes.messages[0].parent.data(), static_cast<QWidget *>(main()));
+        QCOMPARE(boxes.problems(), QStringList());
         QVERIFY(!main()->dbOpen());
         QVERIFY(!main()->table().isOpen());
         QVERIFY(!main()->items().N5->isEnabled());
@@ -359,12 +360,11 @@ private slots:
         const QString storedLayout = before.value("Table_1").toString();
         QVERIFY(!storedLayout.isEmpty());   // the first open stored the aligned layouts
         main()->grid(1)->setColumnColor(0, QColor(Qt::red));
-        auto question = whenModal(testing::press(QMessageBox::No));
+        testing::FakeNotifier boxes;   // no question expected
         main()->items().N11->trigger();
         main()->close();   // the quit closes the window without its close handling
         QTest::qWait(600);
-        testing::stopWatcher(question);
-        QVERIFY(!question->answered);
+        QCOMPARE(boxes.shown(), QStringList());
         QSettings settings("Dorvatek", "KVE");
         settings.beginGroup("1.0");
         QCOMPARE(settings.value("Default_dir").toString(), QDir::currentPath());
@@ -376,11 +376,14 @@ private slots:
         makeTable(path("ask.db"), {1});
         openThroughMenu(path("ask.db"));
         main()->setDbModified(true);
-        auto question = whenModal(testing::press(QMessageBox::No));
+        testing::FakeNotifier boxes;
+        boxes.queue(QMessageBox::No);
         main()->close();
-        QVERIFY(question->answered);
-        QCOMPARE(question->text, QString("Сохранить изменения в таблицах ?"));
-        QCOMPARE(question->title, QString("ЖОРД-ЗР7"));
+        QCOMPARE(boxes.messages.size(), 1);
+        QCOMPARE(boxes.messages[0].text, QString("Сохранить изменения в таблицах ?"));
+        QCOMPARE(boxes.messages[0].caption, QString("ЖОРД-ЗР7"));
+        QCOMPARE(boxes.messages[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(boxes.problems(), QStringList());
         QVERIFY(!main()->table().isOpen());
         QSettings settings("Dorvatek", "KVE");
         settings.beginGroup("1.0");
@@ -503,10 +506,11 @@ private slots:
 
     void errorEscapingAHandlerIsShown()
     {
-        auto box = whenModal(testing::press(QMessageBox::Ok));
+        testing::FakeNotifier boxes;
+        boxes.queue(QMessageBox::Ok);
         kve::runCommand([] { throw kve::TableError("проверка"); });
-        QVERIFY(box->answered);
-        QCOMPARE(box->text, QString("проверка"));
+        QCOMPARE(boxes.texts(), QStringList({QString("проверка")}));
+        QCOMPARE(boxes.problems(), QStringList());
     }
 };
 

@@ -3,6 +3,7 @@
 // system's reason, the file keeps every byte, the grid shows what the file holds, and once
 // there is room the same note is posted.
 
+#include "FakeNotifier.h"
 #include "ModalHelper.h"
 #include "ProgramHarness.h"
 
@@ -27,7 +28,7 @@ class NoteWriteFailureTest : public QObject {
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<harness::BoxLog> m_boxes;
+    std::unique_ptr<testing::FakeNotifier> m_boxes;
     std::unique_ptr<kve::ProgramWindows> m_windows;
 
 private slots:
@@ -35,7 +36,7 @@ private slots:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
-        m_boxes = std::make_unique<harness::BoxLog>();
+        m_boxes = std::make_unique<testing::FakeNotifier>(testing::pressing(QMessageBox::Yes));
         m_windows = std::make_unique<kve::ProgramWindows>();
         m_windows->form1->show();
     }

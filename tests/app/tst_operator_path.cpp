@@ -3,6 +3,7 @@
 // close, open again, preview, export, calculation, close the window. The table file,
 // the settings and the workbook are checked at the end.
 
+#include "FakeNotifier.h"
 #include "ModalHelper.h"
 #include "ProgramHarness.h"
 
@@ -30,7 +31,6 @@
 
 using namespace std::chrono_literals;
 
-using harness::BoxLog;
 using testing::whenModal;
 
 namespace {
@@ -123,7 +123,7 @@ void OperatorPathTest::wholePath()
                                 QStringLiteral(KVE_TEST_DATA_DIR "/operator_path.archive")});
     QVERIFY2(emulator.ready(), qPrintable(emulator.startupText()));
 
-    BoxLog boxes;
+    testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
     auto windows = std::make_unique<kve::ProgramWindows>();
     windows->form2->setWaits(3000ms, 100ms);   // the pause is not looked at here
     TForm1 *main = windows->form1.get();

@@ -1,4 +1,5 @@
 #include "DialogHelpers.h"
+#include "FakeNotifier.h"
 #include "ExpectedTableHeader.h"
 #include "ModemLines.h"
 #include "PtyPair.h"
@@ -260,18 +261,18 @@ private slots:
         QWidget mainWindow;
         TForm2 dlg(&mainWindow);
         dlg.setWaits(kCheckMs, kShortPauseMs);
-        BoxAnswerer answerer;
+        testing::FakeNotifier answerer(testing::pressing(QMessageBox::Ok));
         QCOMPARE(runDialog(dlg), result);
         QVERIFY(!dlg.commPort().connected());
         if (result == 1) {
-            QVERIFY(answerer.boxes.isEmpty());
+            QVERIFY(answerer.messages.isEmpty());
             QVERIFY(dlg.archiveHeader().seriesCount > 0);
             return;
         }
-        QCOMPARE(answerer.boxes.size(), 1);
-        QCOMPARE(answerer.boxes[0].caption, caption);
-        QCOMPARE(answerer.boxes[0].icon, QMessageBox::Critical);
-        QVERIFY2(answerer.boxes[0].text.contains(textPart), qPrintable(answerer.boxes[0].text));
+        QCOMPARE(answerer.messages.size(), 1);
+        QCOMPARE(answerer.messages[0].caption, caption);
+        QCOMPARE(answerer.messages[0].icon, QMessageBox::Critical);
+        QVERIFY2(answerer.messages[0].text.contains(textPart), qPrintable(answerer.messages[0].text));
     }
 
     // The line as the dialog sets it, read back from the device it opened (the pty keeps

@@ -1,4 +1,5 @@
 #include "DialogHelpers.h"
+#include "FakeNotifier.h"
 #include "DialogRun.h"
 #include "HeldLine.h"
 #include "WireFormat.h"
@@ -253,7 +254,7 @@ private slots:
         HeldLine line;
         QVERIFY(line.linkAs(2));
         TForm2 dlg(nullptr);
-        BoxAnswerer answerer;
+        testing::FakeNotifier answerer(testing::pressing(QMessageBox::Ok));
         bool told = false;
         bool checkArmed = true;
         const int result = run(dlg, [&] {
@@ -272,7 +273,7 @@ private slots:
         QCOMPARE(result, 2);
         QVERIFY(told);
         QVERIFY(!checkArmed);
-        QVERIFY(answerer.boxes.isEmpty());
+        QVERIFY(answerer.messages.isEmpty());
     }
 };
 

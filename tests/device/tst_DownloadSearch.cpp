@@ -1,4 +1,5 @@
 #include "DialogHelpers.h"
+#include "FakeNotifier.h"
 #include "PtyPair.h"
 #include "device/receive.h"
 
@@ -81,13 +82,13 @@ private slots:
         QVERIFY2(emu.ready(), qPrintable(emu.errors()));
         TForm2 dlg(nullptr);
         dlg.setWaits(kShortCheckMs, kShortPauseMs);
-        BoxAnswerer answerer;
+        testing::FakeNotifier answerer(testing::pressing(QMessageBox::Ok));
         QTimer guard;
         guard.setSingleShot(true);
         QObject::connect(&guard, &QTimer::timeout, &dlg, [&] { dlg.findChild<QPushButton *>(QStringLiteral("Button1"))->click(); });
         guard.start(20000);
         QCOMPARE(dlg.exec(), 1);
-        QCOMPARE(answerer.boxes.size(), 0);
+        QCOMPARE(answerer.messages.size(), 0);
         QCOMPARE(dlg.findChild<QLabel *>(QStringLiteral("Label1"))->text(), QStringLiteral("Прибор найден ComPort №\\\\.\\COM38"));
         QVERIFY(dlg.archiveHeader().seriesCount > 0);
     }
@@ -101,17 +102,17 @@ private slots:
         QVERIFY(beyond.linkAs(kve::portLinkDirectory(), 39));
         TForm2 dlg(nullptr);
         dlg.setWaits(kShortCheckMs, kShortPauseMs);
-        BoxAnswerer answerer;
+        testing::FakeNotifier answerer(testing::pressing(QMessageBox::Ok));
         QTimer guard;
         guard.setSingleShot(true);
         QObject::connect(&guard, &QTimer::timeout, &dlg, [&] { dlg.findChild<QPushButton *>(QStringLiteral("Button1"))->click(); });
         guard.start(20000);
         QCOMPARE(dlg.exec(), 2);
-        QCOMPARE(answerer.boxes.size(), 1);
-        QCOMPARE(answerer.boxes[0].caption, QStringLiteral("Ошибка"));
-        QCOMPARE(answerer.boxes[0].text,
+        QCOMPARE(answerer.messages.size(), 1);
+        QCOMPARE(answerer.messages[0].caption, QStringLiteral("Ошибка"));
+        QCOMPARE(answerer.messages[0].text,
                  QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!"));
-        QCOMPARE(answerer.boxes[0].icon, QMessageBox::Critical);
+        QCOMPARE(answerer.messages[0].icon, QMessageBox::Critical);
         QCOMPARE(dlg.findChild<QLabel *>(QStringLiteral("Label1"))->text(), QString());
         QCOMPARE(dlg.commPort().portName(), QStringLiteral("\\\\.\\COM1"));
         QVERIFY(!dlg.commPort().connected());

@@ -1,4 +1,5 @@
 #include "DialogHelpers.h"
+#include "FakeNotifier.h"
 #include "DialogRun.h"
 #include "HeldLine.h"
 #include "PtyPair.h"
@@ -127,10 +128,10 @@ private slots:
         dlg.setWaits(com == 2 ? kCheckMs : kSearchCheckMs, kShortPauseMs);
         QCOMPARE(dlg.state(), State::Idle);
         StateLog log(dlg);
-        BoxAnswerer answerer;
+        testing::FakeNotifier answerer(testing::pressing(QMessageBox::Ok));
         QCOMPARE(run(dlg), result);
         QCOMPARE(log.states(), states);
-        QCOMPARE(answerer.boxes.size(), boxes);
+        QCOMPARE(answerer.messages.size(), boxes);
         QCOMPARE(dlg.state(), State::Idle);
         QCOMPARE(kve::applicationTitle(), QStringLiteral("Программа КВЭ"));
         for (const StateLog::Entry &e : std::as_const(log.entries)) {
@@ -176,7 +177,7 @@ private slots:
         QVERIFY(line.linkAs(2));
         TForm2 dlg(nullptr);
         StateLog log(dlg);
-        BoxAnswerer answerer;
+        testing::FakeNotifier answerer(testing::pressing(QMessageBox::Ok));
         bool lost = false;
         const int result = run(dlg, [&] {
             QByteArray got;
@@ -192,7 +193,7 @@ private slots:
         });
         QCOMPARE(result, 2);
         QVERIFY(lost);
-        QVERIFY(answerer.boxes.isEmpty());
+        QVERIFY(answerer.messages.isEmpty());
         QCOMPARE(log.states(), (QList<State>{State::Waiting, State::LinkLost, State::Idle}));
         const StateLog::Entry &told = log.entries.at(1);
         QVERIFY(!told.checkArmed);

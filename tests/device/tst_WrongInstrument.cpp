@@ -1,4 +1,5 @@
 #include "DialogHelpers.h"
+#include "FakeNotifier.h"
 #include "DialogRun.h"
 #include "WireFormat.h"
 #include "device/DownloadProtocol.h"
@@ -168,13 +169,13 @@ private slots:
         QWidget mainWindow;
         mainWindow.setWindowTitle(QStringLiteral("KVE"));
         TForm2 dlg(&mainWindow);
-        BoxAnswerer answerer;
+        testing::FakeNotifier answerer(testing::pressing(QMessageBox::Ok));
         QCOMPARE(dialogrun::run(dlg, {}, 20000), 2);
         QVERIFY(!dlg.commPort().connected());
-        QCOMPARE(answerer.boxes.size(), 1);
-        QCOMPARE(answerer.boxes[0].caption, QStringLiteral("Error"));
-        QCOMPARE(answerer.boxes[0].text, QStringLiteral("Вы подключили не тот прибор !"));
-        QCOMPARE(answerer.boxes[0].icon, QMessageBox::Critical);
+        QCOMPARE(answerer.messages.size(), 1);
+        QCOMPARE(answerer.messages[0].caption, QStringLiteral("Error"));
+        QCOMPARE(answerer.messages[0].text, QStringLiteral("Вы подключили не тот прибор !"));
+        QCOMPARE(answerer.messages[0].icon, QMessageBox::Critical);
         // Not identified: the main window keeps its caption.
         QCOMPARE(mainWindow.windowTitle(), QStringLiteral("KVE"));
     }

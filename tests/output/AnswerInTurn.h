@@ -1,9 +1,10 @@
 #pragma once
 
 // Answers the modal windows of one command in the order they come: each watcher starts when
-// the one before it has found its window and skips that window, so that a question box is
-// never taken for the file dialog still closing before it.
+// the one before it has found its window and skips that window, so that the next window is
+// never taken for the one still closing before it. Messages go to a testing::FakeNotifier.
 
+#include "FakeNotifier.h"
 #include "ModalHelper.h"
 
 #include <QList>
@@ -47,21 +48,10 @@ inline Turns answerInTurn(const QList<Turn> &turnsLeft)
     return turns;
 }
 
-// Presses a message box button.
-inline Turn pressButton(QMessageBox::StandardButton button)
-{
-    const auto act = press(button);
-    return {"QMessageBox", [act](QWidget *w, ModalRecord &) { act(w); }};
-}
-
-// What a record showed: the class for a dialog, "title|text" for a message box.
+// What a record showed: the class of its window.
 inline QString shown(const ModalRecord &record)
 {
-    if (!record.answered)
-        return QStringLiteral("-");
-    if (record.className == QLatin1String("QMessageBox"))
-        return record.title + QLatin1Char('|') + record.text;
-    return record.className;
+    return record.answered ? record.className : QStringLiteral("-");
 }
 
 inline QStringList shownInTurn(const Turns &turns)
@@ -72,5 +62,38 @@ inline QStringList shownInTurn(const Turns &turns)
             out << shown(*record);
     return out;
 }
+
+// The windows answered in turn with the messages among them, in the order they came: each
+// message follows the windows answered before it. Lives no longer than `messages`.
+class ShownInTurn {
+public:
+    ShownInTurn(Turns turns, FakeNotifier &messages) : m_turns(std::move(turns))
+    {
+        messages.setOnShow([this](const ShownMessage &m) {
+            catchUp();
+            m_shown << m.shown();
+        });
+    }
+    ShownInTurn(const ShownInTurn &) = delete;
+    ShownInTurn &operator=(const ShownInTurn &) = delete;
+
+    QStringList list()
+    {
+        catchUp();
+        return m_shown;
+    }
+
+private:
+    void catchUp()
+    {
+        const QStringList windows = shownInTurn(m_turns);
+        m_shown += windows.mid(m_windowsSeen);
+        m_windowsSeen = windows.size();
+    }
+
+    Turns m_turns;
+    QStringList m_shown;
+    qsizetype m_windowsSeen = 0;
+};
 
 } // namespace testing

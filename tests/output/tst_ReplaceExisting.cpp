@@ -74,15 +74,13 @@ testing::Turn printToFile()
 }
 
 // The command's windows: the print dialog first for "pdf", then the save dialog taking
-// `typed`, then the answers given for the boxes that follow.
-testing::Turns answerCommand(const QString &command, const QString &typed, const QList<QMessageBox::StandardButton> &boxes)
+// `typed`. The messages that follow are the fake notifier's.
+testing::Turns answerCommand(const QString &command, const QString &typed)
 {
     QList<testing::Turn> answers;
     if (command == QLatin1String("pdf"))
         answers << printToFile();
     answers << testing::Turn{"QFileDialog", testing::chooseFile(typed)};
-    for (QMessageBox::StandardButton b : boxes)
-        answers << testing::pressButton(b);
     return testing::answerInTurn(answers);
 }
 
@@ -97,12 +95,13 @@ void runCommand(const QString &command, SeriesReport &report, kve::MeasurementTa
     }
 }
 
-QString problems(const testing::Turns &turns)
+QString problems(const testing::Turns &turns, const testing::FakeNotifier &boxes)
 {
     QStringList out;
     for (const auto &record : *turns)
         if (!record->problem.isEmpty())
             out << record->problem;
+    out += boxes.problems();
     return out.join(u'|');
 }
 
@@ -117,15 +116,19 @@ int runChild(const QString &command, const QString &typed, const QString &tableP
     kvetest::showSeries(table, 1);
     SeriesReport report;
     // Да to the question, then the error box is read and closed.
-    const testing::Turns turns = answerCommand(command, typed, {QMessageBox::Yes, QMessageBox::Ok});
+    testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
+    const testing::Turns turns = answerCommand(command, typed);
+    testing::ShownInTurn inTurn(turns, boxes);
     runCommand(command, report, table);
     testing::stopWatchers();
+    for (const QString &shown : inTurn.list())
+        std::printf("shown\t%s\n", qPrintable(shown));
     for (const auto &record : *turns) {
-        if (record->answered)
-            std::printf("shown\t%s\n", qPrintable(testing::shown(*record)));
         if (!record->problem.isEmpty())
             std::printf("problem\t%s\n", qPrintable(record->problem));
     }
+    for (const QString &problem : boxes.problems())
+        std::printf("problem\t%s\n", qPrintable(problem));
     for (const QUrl &url : recorder.opened)
         std::printf("opened\t%s\n", qPrintable(url.toLocalFile()));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
@@ -209,16 +212,18 @@ private slots:
             writeFile(here(existing), old);
         const QStringList before = filesIn(QDir::currentPath());
 
-        const testing::Turns turns = answerCommand(command, here(typed), {QMessageBox::StandardButton(answer)});
+        testing::FakeNotifier boxes(testing::pressing(QMessageBox::StandardButton(answer)));
+        const testing::Turns turns = answerCommand(command, here(typed));
+        testing::ShownInTurn inTurn(turns, boxes);
         runCommand(command, report, table);
         QVERIFY(!QApplication::activeModalWidget());
-        QVERIFY2(problems(turns).isEmpty(), qPrintable(problems(turns)));
+        QVERIFY2(problems(turns, boxes).isEmpty(), qPrintable(problems(turns, boxes)));
 
         const QString saveDialog = command == QLatin1String("pdf") ? QStringLiteral("ReportPrintDialog|QFileDialog") : QStringLiteral("QFileDialog");
         QStringList expected = saveDialog.split(u'|');
         if (asked)
             expected << question(here(existing));
-        QCOMPARE(testing::shownInTurn(turns), expected);
+        QCOMPARE(inTurn.list(), expected);
 
         const QByteArray signature = command == QLatin1String("pdf") ? QByteArray("%PDF-") : QByteArray("\xD0\xCF\x11\xE0", 4);
         if (asked && !replaced) {
@@ -241,10 +246,13 @@ private slots:
     void danglingLinkIsAskedAbout()
     {
         QVERIFY(QFile::link(here(QStringLiteral("пропавшая.xls")), here(QStringLiteral("ссылка.xls"))));
-        const testing::Turns turns = answerCommand(QStringLiteral("xls"), here(QStringLiteral("ссылка")), {QMessageBox::No});
+        testing::FakeNotifier boxes;
+        boxes.queue(QMessageBox::No);
+        const testing::Turns turns = answerCommand(QStringLiteral("xls"), here(QStringLiteral("ссылка")));
+        testing::ShownInTurn inTurn(turns, boxes);
         runCommand(QStringLiteral("xls"), report, table);
-        QVERIFY2(problems(turns).isEmpty(), qPrintable(problems(turns)));
-        QCOMPARE(testing::shownInTurn(turns), QStringList({QStringLiteral("QFileDialog"), question(here(QStringLiteral("ссылка.xls")))}));
+        QVERIFY2(problems(turns, boxes).isEmpty(), qPrintable(problems(turns, boxes)));
+        QCOMPARE(inTurn.list(), QStringList({QStringLiteral("QFileDialog"), question(here(QStringLiteral("ссылка.xls")))}));
         QVERIFY(!QFileInfo::exists(here(QStringLiteral("пропавшая.xls"))));
         QCOMPARE(QFileInfo(here(QStringLiteral("ссылка.xls"))).symLinkTarget(), here(QStringLiteral("пропавшая.xls")));
         QVERIFY(recorder.opened.isEmpty());

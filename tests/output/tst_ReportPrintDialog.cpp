@@ -1,5 +1,6 @@
 // The print dialog itself: defaults, the printers offered, refusing page lists that
 // print nothing, and names for screen readers.
+#include "FakeNotifier.h"
 #include "output/ReportPrintDialog.h"
 
 #include <QAbstractButton>
@@ -37,22 +38,12 @@ QString accessibleName(QObject *o)
     return iface ? iface->text(QAccessible::Name) : QString();
 }
 
-// Confirms the dialog and returns the text of the message box it raised, if any.
+// Confirms the dialog and returns the caption and text of the message it raised, if any.
 QString confirmAndReadRefusal(ReportPrintDialog &d)
 {
-    QString message;
-    // Owned here, so that it dies unfired when no box came up.
-    QTimer answer;
-    answer.setSingleShot(true);
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            message = box->windowTitle() + QStringLiteral(": ") + box->text();
-            box->accept();
-        }
-    });
-    answer.start(50);
+    testing::FakeNotifier boxes(testing::pressing(QMessageBox::Ok));
     d.findChild<QPushButton *>(QStringLiteral("print"))->click();
-    return message;
+    return boxes.messages.isEmpty() ? QString() : boxes.messages.constFirst().caption + QStringLiteral(": ") + boxes.messages.constFirst().text;
 }
 
 } // namespace
