@@ -12,6 +12,7 @@
 #include "ModalHelper.h"
 #include "ProgramHarness.h"
 
+#include "AppTestMain.h"
 #include "app/KveApplication.h"
 #include "app/ProgramWindows.h"
 #include "app/main.h"
@@ -593,7 +594,7 @@ int main(int argc, char *argv[])
     if (argc > 1 && qstrcmp(argv[1], "--child") == 0)
         return runChild(app.arguments().mid(2));
     FaultsTest test;
-    return QTest::qExec(&test, argc, argv);
+    return runUnderProgramApplication(app, test, argc, argv);
 }
 
 #include "tst_faults.moc"

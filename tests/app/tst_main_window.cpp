@@ -1,6 +1,7 @@
 #include "ExpectedTableHeader.h"
 #include "ModalHelper.h"
 
+#include "AppTestMain.h"
 #include "app/KveApplication.h"
 #include "app/ProgramWindows.h"
 #include "app/main.h"
@@ -406,7 +407,7 @@ int main(int argc, char *argv[])
 {
     kve::KveApplication app(argc, argv);
     MainWindowTest test;
-    return QTest::qExec(&test, argc, argv);
+    return runUnderProgramApplication(app, test, argc, argv);
 }
 
 #include "tst_main_window.moc"
