@@ -17,3 +17,13 @@ inline int runUnderProgramApplication(kve::KveApplication &app, QObject &test, i
                  app.backstopCount(), kve::kBackstopMarker);
     return failed + app.backstopCount();
 }
+
+// The exit code of a child run of a test program: a child in which an error reached the
+// last resort fails too, whatever it did otherwise.
+inline int childExitCode(const kve::KveApplication &app, int code)
+{
+    if (app.backstopCount() == 0)
+        return code;
+    std::fprintf(stderr, "%d error(s) reached the application's last resort in the child run\n", app.backstopCount());
+    return code != 0 ? code : 70;
+}

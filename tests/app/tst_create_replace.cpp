@@ -238,7 +238,7 @@ int main(int argc, char *argv[])
 {
     kve::KveApplication app(argc, argv);
     if (argc > 2 && qstrcmp(argv[1], "--child") == 0)
-        return runChild(app.arguments().value(2));
+        return childExitCode(app, runChild(app.arguments().value(2)));
     CreateReplaceTest test;
     return runUnderProgramApplication(app, test, argc, argv);
 }

@@ -592,7 +592,7 @@ int main(int argc, char *argv[])
 {
     kve::KveApplication app(argc, argv);
     if (argc > 1 && qstrcmp(argv[1], "--child") == 0)
-        return runChild(app.arguments().mid(2));
+        return childExitCode(app, runChild(app.arguments().mid(2)));
     FaultsTest test;
     return runUnderProgramApplication(app, test, argc, argv);
 }
