@@ -1,18 +1,13 @@
 #pragma once
 
-#include <QString>
-#include <stdexcept>
+#include "store/Error.h"
 
 namespace kve {
 
 // A calculation or chart build that cannot go on, with a text for the operator.
-class AnalysisError : public std::runtime_error {
+class AnalysisError : public Error {
 public:
-    explicit AnalysisError(const QString &text) : std::runtime_error(text.toStdString()), m_text(text) {}
-    QString text() const { return m_text; }
-
-private:
-    QString m_text;
+    using Error::Error;
 };
 
 // The texts of a failed conversion, shown as the error's own text.

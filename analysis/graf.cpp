@@ -1,12 +1,10 @@
 #include "graf.h"
 
-#include "AnalysisError.h"
-#include "ErrorBox.h"
+#include "AnalysisEdge.h"
 #include "HeaveChart.h"
 #include "WallClockAxis.h"
 #include "param_graf.h"
 #include "store/MeasurementTable.h"
-#include "store/TableError.h"
 
 #include <QChart>
 #include <QChartView>
@@ -90,9 +88,9 @@ TForm3::TForm3(kve::MeasurementTable &table, std::function<QString()> chartChoic
 
     // The title line stands at the right; QChart centres its own title.
     m_title = new QGraphicsSimpleTextItem(Chart1);
-    connect(Chart1, &QChart::geometryChanged, this, &TForm3::placeTitle);
+    connect(Chart1, &QChart::geometryChanged, this, [this] { kve::runAnalysisStep(this, [&] { placeTitle(); }); });
     // The label step follows the plot area as laid out, not the window's size before it.
-    connect(Chart1, &QChart::plotAreaChanged, this, &TForm3::fitLabelStep);
+    connect(Chart1, &QChart::plotAreaChanged, this, [this] { kve::runAnalysisStep(this, [&] { fitLabelStep(); }); });
     Chart1->setLocalizeNumbers(true);
 
     Chart1View = new QChartView(Chart1, this);
@@ -118,8 +116,8 @@ TForm3::TForm3(kve::MeasurementTable &table, std::function<QString()> chartChoic
     layout->addWidget(Chart1View, 1);
     layout->addLayout(bottom);
 
-    connect(CheckBox1, &QCheckBox::toggled, this, &TForm3::CheckBox1Click);
-    connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+    connect(CheckBox1, &QCheckBox::toggled, this, [this] { kve::runAnalysisStep(this, [&] { CheckBox1Click(); }); });
+    connect(Button1, &QPushButton::clicked, this, [this] { kve::runAnalysisStep(this, [&] { Button1Click(); }); });
 }
 
 TForm3::~TForm3() = default;
@@ -169,7 +167,7 @@ void TForm3::hideEvent(QHideEvent *event)
 void TForm3::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
-    placeTitle();
+    kve::runAnalysisStep(this, [&] { placeTitle(); });
 }
 
 bool TForm3::FormShow()
@@ -179,17 +177,7 @@ bool TForm3::FormShow()
     m_bottomAxis->setFormat(kTimeFormat);
     applyNumberLocale();
     const int series = m_activeSeries ? m_activeSeries() : 1;
-    try {
-        const kve::HeaveChartData data = kve::readHeaveChart(m_table, series, m_chartChoice());
-        fill(data);
-    } catch (const kve::AnalysisError &error) {
-        kve::showErrorBox(this, error.text());
-        return false;
-    } catch (const kve::TableError &error) {
-        kve::showErrorBox(this, error.text());
-        return false;
-    }
-    return true;
+    return kve::runAnalysisStep(this, [&] { fill(kve::readHeaveChart(m_table, series, m_chartChoice())); });
 }
 
 void TForm3::fill(const kve::HeaveChartData &data)

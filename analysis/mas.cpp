@@ -1,11 +1,9 @@
 #include "mas.h"
 
-#include "AnalysisError.h"
-#include "ErrorBox.h"
+#include "AnalysisEdge.h"
 #include "FrostHeaveCalculation.h"
 #include "MeasurementChoices.h"
 #include "store/MeasurementTable.h"
-#include "store/TableError.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -72,6 +70,7 @@ TForm7::TForm7(kve::MeasurementTable &table, std::function<int()> activeSeries, 
     outer->setContentsMargins(6, 6, 6, 6);
     outer->addWidget(GroupBox1);
 
+    // Button1Click is its own edge.
     connect(Button1, &QPushButton::clicked, this, &TForm7::Button1Click);
     setFixedSize(sizeHint().expandedTo(QSize(290, 107)));
 }
@@ -92,25 +91,15 @@ void TForm7::showEvent(QShowEvent *event)
 void TForm7::FormShow()
 {
     ComboBox1->clear();
-    try {
-        ComboBox1->addItems(kve::measurementChoices(m_table));
-    } catch (const kve::TableError &error) {
-        kve::showErrorBox(this, error.text());
-    }
+    kve::runAnalysisStep(this, [&] { ComboBox1->addItems(kve::measurementChoices(m_table)); });
     ComboBox1->setEditText(QString());
 }
 
 void TForm7::Button1Click()
 {
     const int series = m_activeSeries ? m_activeSeries() : 1;
-    try {
-        kve::calculateFrostHeave(m_table, series, ComboBox1->currentText(), thicknessText());
-    } catch (const kve::AnalysisError &error) {
-        kve::showRefusal(this, error.text());
-        return;
-    } catch (const kve::TableError &error) {
-        kve::showErrorBox(this, error.text());
-        return;
-    }
-    accept();
+    const bool calculated = kve::runAnalysisStep(
+        this, [&] { kve::calculateFrostHeave(m_table, series, ComboBox1->currentText(), thicknessText()); }, true);
+    if (calculated)
+        accept();
 }

@@ -1,9 +1,8 @@
 #include "param_graf.h"
 
-#include "ErrorBox.h"
+#include "AnalysisEdge.h"
 #include "MeasurementChoices.h"
 #include "store/MeasurementTable.h"
-#include "store/TableError.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -58,7 +57,7 @@ TForm4::TForm4(kve::MeasurementTable &table, QWidget *parent)
     outer->setContentsMargins(8, 8, 8, 8);
     outer->addWidget(GroupBox1);
 
-    connect(Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
+    connect(Button1, &QPushButton::clicked, this, [this] { kve::runAnalysisStep(this, [&] { Button1Click(); }); });
     setFixedSize(sizeHint().expandedTo(QSize(267, 146)));
 }
 
@@ -80,11 +79,7 @@ void TForm4::FormShow()
     ComboBox1->clear();
     ComboBox1->setEditText(QString());
     Button1->setEnabled(true);
-    try {
-        ComboBox1->addItems(kve::measurementChoices(m_table));
-    } catch (const kve::TableError &error) {
-        kve::showErrorBox(this, error.text());
-    }
+    kve::runAnalysisStep(this, [&] { ComboBox1->addItems(kve::measurementChoices(m_table)); });
     if (ComboBox1->count() > 0)
         ComboBox1->setCurrentIndex(0);
     RadioButton1->setChecked(true);

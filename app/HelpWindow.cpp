@@ -1,5 +1,7 @@
 #include "HelpWindow.h"
 
+#include "KveApplication.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -78,8 +80,9 @@ HelpWindow::HelpWindow(QWidget *parent)
     layout->addWidget(m_status);
     layout->addWidget(splitter, 1);
 
-    connect(m_contents, &QTreeWidget::itemActivated, this, &HelpWindow::goTo);
-    connect(m_contents, &QTreeWidget::itemClicked, this, &HelpWindow::goTo);
+    const auto goToGuarded = [this](QTreeWidgetItem *item) { kve::runCommand([&] { goTo(item); }); };
+    connect(m_contents, &QTreeWidget::itemActivated, this, goToGuarded);
+    connect(m_contents, &QTreeWidget::itemClicked, this, goToGuarded);
 }
 
 QString HelpWindow::statusText() const

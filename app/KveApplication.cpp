@@ -3,19 +3,32 @@
 #include "store/AppTitle.h"
 #include "ui/Notifier.h"
 
+#include <QMessageBox>
+#include <optional>
+
 namespace kve {
 
 KveApplication::KveApplication(int &argc, char **argv) : QApplication(argc, argv) {}
 
 bool KveApplication::notify(QObject *receiver, QEvent *event)
 {
+    // Read before: the receiver may be gone when an error comes back.
+    const int type = int(event->type());
+    std::optional<QString> failure;
     try {
         return QApplication::notify(receiver, event);
+    } catch (const Error &e) {
+        failure = e.text();
+        qCritical("%s: an error crossed the dispatch of event %d: %s", kBackstopMarker, type, e.what());
     } catch (const std::exception &e) {
-        showErrorBox(QString::fromStdString(e.what()));
+        failure = QString::fromStdString(e.what());
+        qCritical("%s: an error crossed the dispatch of event %d: %s", kBackstopMarker, type, e.what());
     } catch (...) {
-        showErrorBox(QStringLiteral("Неизвестная ошибка"));
+        failure = unknownErrorText();
+        qCritical("%s: an unknown error crossed the dispatch of event %d", kBackstopMarker, type);
     }
+    ++m_backstopCount;
+    showErrorBox(*failure);
     return false;
 }
 

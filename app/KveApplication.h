@@ -1,17 +1,29 @@
 #pragma once
 
+#include "store/Error.h"
+
 #include <QApplication>
 
 namespace kve {
 
-// The application object: every error that escapes an event handler ends that handler
-// and is shown in one error box with its own text; the program goes on.
+// The application object. Every command, slot and event handler has its own edge
+// (runGuarded); notify is only the last resort behind them: an error that reaches it ends
+// its handler, is logged under kBackstopMarker and counted, and is shown in the error box;
+// the program goes on. The app tests fail when the count is not 0.
 class KveApplication : public QApplication {
     Q_OBJECT
 public:
     KveApplication(int &argc, char **argv);
     bool notify(QObject *receiver, QEvent *event) override;
+    // How many errors reached the last resort; kept on this object, not globally.
+    int backstopCount() const { return m_backstopCount; }
+
+private:
+    int m_backstopCount = 0;
 };
+
+// The start of the log line of an error that reached the last resort.
+inline constexpr char kBackstopMarker[] = "KVE-BACKSTOP";
 
 // Shows the application-wide error box.
 void showErrorBox(const QString &text);
@@ -21,13 +33,7 @@ void showErrorBox(const QString &text);
 template <typename F>
 bool runCommand(F &&handler)
 {
-    try {
-        handler();
-        return true;
-    } catch (const std::exception &e) {
-        showErrorBox(QString::fromStdString(e.what()));
-        return false;
-    }
+    return runGuarded(std::forward<F>(handler), [](const QString &text) { showErrorBox(text); });
 }
 
 } // namespace kve

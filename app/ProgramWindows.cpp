@@ -1,5 +1,6 @@
 #include "ProgramWindows.h"
 
+#include "KveApplication.h"
 #include "about.h"
 #include "logo.h"
 #include "main.h"
@@ -17,6 +18,7 @@ ProgramWindows::ProgramWindows()
     TForm1 *main = form1.get();
     const auto activeSeries = [main] { return main->activeSeries(); };
     form2 = std::make_unique<TForm2>(main, main);
+    QObject::connect(form2.get(), &TForm2::errorOccurred, main, [](const QString &text) { kve::showErrorBox(text); });
     form3 = std::make_unique<TForm3>(
         main->table(), [this] { return form4->chartChoice(); }, activeSeries, main);
     form4 = std::make_unique<TForm4>(main->table(), main);

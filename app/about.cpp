@@ -1,5 +1,7 @@
 #include "about.h"
 
+#include "KveApplication.h"
+
 #include "store/AppTitle.h"
 
 #include <QFont>
@@ -110,7 +112,7 @@ Tform6::Tform6(QWidget *parent)
     Button1->setAccessibleName(Button1->text());
     Button1->setGeometry(515 - 75 - 12, 151 - 25 - 12, 75, 25);
     Button1->setDefault(true);
-    connect(Button1, &QPushButton::clicked, this, &Tform6::Button1Click);
+    connect(Button1, &QPushButton::clicked, this, [this] { kve::runCommand([&] { Button1Click(); }); });
 }
 
 void Tform6::setVersionSource(std::function<kve::VersionResource()> source)
@@ -128,7 +130,7 @@ void Tform6::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (const QScreen *screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
-    FormShow();
+    kve::runCommand([&] { FormShow(); });
 }
 
 void Tform6::FormShow()

@@ -1,5 +1,7 @@
 #include "logo.h"
 
+#include "KveApplication.h"
+
 #include "store/AppTitle.h"
 
 #include <QGuiApplication>
@@ -60,7 +62,7 @@ TForm5::TForm5(QWidget *parent)
     Timer1->setSingleShot(true);
     // A coarse timer may fire up to 5 % early; the splash stays its full three seconds.
     Timer1->setTimerType(Qt::PreciseTimer);
-    connect(Timer1, &QTimer::timeout, this, &TForm5::Timer1Timer);
+    connect(Timer1, &QTimer::timeout, this, [this] { kve::runCommand([&] { Timer1Timer(); }); });
 }
 
 void TForm5::showEvent(QShowEvent *event)

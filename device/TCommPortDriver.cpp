@@ -1,6 +1,7 @@
 #include "TCommPortDriver.h"
 
 #include "PortNames.h"
+#include "store/Error.h"
 
 #include <QElapsedTimer>
 #include <QMetaObject>
@@ -12,6 +13,11 @@
 
 using std::chrono::milliseconds;
 using namespace std::chrono_literals;
+template <typename F>
+void TCommPortDriver::guarded(F &&handler)
+{
+    kve::runGuarded(std::forward<F>(handler), [this](const QString &text) { emit errorOccurred(text); });
+}
 
 TCommPortDriver::TCommPortDriver(QObject *parent)
     : QObject(parent)
@@ -19,8 +25,10 @@ TCommPortDriver::TCommPortDriver(QObject *parent)
     m_receiveBuffer.resize(m_inBufSize);
     m_pollTimer.setInterval(m_pollingDelay);
     m_pollTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_pollTimer, &QTimer::timeout, this, &TCommPortDriver::poll);
-    connect(&m_port, &QSerialPort::errorOccurred, this, &TCommPortDriver::onError);
+    // The port's handlers are edges of their own: an error is passed on by errorOccurred.
+    connect(&m_pollTimer, &QTimer::timeout, this, [this] { guarded([&] { poll(); }); });
+    connect(&m_port, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) { guarded([&] { onError(error); }); });
 }
 
 TCommPortDriver::~TCommPortDriver()
@@ -141,7 +149,7 @@ void TCommPortDriver::onError(QSerialPort::SerialPortError error)
         QMetaObject::invokeMethod(this, [this] {
             if (!m_closePending)
                 return;
-            ClosePort();
+            guarded([&] { ClosePort(); });
             emit linkLost();
         }, Qt::QueuedConnection);
     }

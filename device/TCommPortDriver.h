@@ -67,8 +67,13 @@ signals:
     // The port closed itself after a read error (the line went away); not raised by
     // ClosePort.
     void linkLost();
+    // An error of the port's own timer or signal handlers, with its text for the operator.
+    void errorOccurred(const QString &text);
 
 private:
+    // Runs a handler entered from the event loop; an error goes out by errorOccurred.
+    template <typename F>
+    void guarded(F &&handler);
     void poll();
     bool passReceiveErrorsOn();
     void onError(QSerialPort::SerialPortError error);

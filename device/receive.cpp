@@ -3,6 +3,7 @@
 #include "PortNames.h"
 #include "store/AppTitle.h"
 #include "ui/Notifier.h"
+#include "store/Error.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -26,6 +27,12 @@ constexpr std::chrono::milliseconds kOutputTimeout{500};
 constexpr std::chrono::milliseconds kInputTimeout{200};
 constexpr int kFirstSearchedPort = 4;
 } // namespace
+
+template <typename F>
+void TForm2::guarded(F &&handler)
+{
+    kve::runGuarded(std::forward<F>(handler), [this](const QString &text) { emit errorOccurred(text); });
+}
 
 TForm2::TForm2(QWidget *mainWindow, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
@@ -106,9 +113,10 @@ TForm2::TForm2(QWidget *mainWindow, QWidget *parent)
     // A coarse timer may fire up to 5 % early; the instrument needs the full time.
     Timer1.setTimerType(Qt::PreciseTimer);
     Timer2.setTimerType(Qt::PreciseTimer);
-    connect(&Timer1, &QTimer::timeout, this, &TForm2::Timer1Timer);
-    connect(&Timer2, &QTimer::timeout, this, &TForm2::Timer2Timer);
-    connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+    // Every handler entered from the event loop is an edge: see guarded().
+    connect(&Timer1, &QTimer::timeout, this, [this] { guarded([&] { Timer1Timer(); }); });
+    connect(&Timer2, &QTimer::timeout, this, [this] { guarded([&] { Timer2Timer(); }); });
+    connect(Button1, &QPushButton::clicked, this, [this] { guarded([&] { Button1Click(); }); });
 
     CommPortDriver1.setObjectName(QStringLiteral("CommPortDriver1"));
     CommPortDriver1.setPortName(kIdlePort);
@@ -120,9 +128,10 @@ TForm2::TForm2(QWidget *mainWindow, QWidget *parent)
     CommPortDriver1.setOutputTimeout(kOutputTimeout);
     CommPortDriver1.setInputTimeout(kInputTimeout);
     CommPortDriver1.setOnReceiveData([this](TCommPortDriver *, const char *data, quint32 size) {
-        CommPortDriver1ReceiveData(data, size);
+        guarded([&] { CommPortDriver1ReceiveData(data, size); });
     });
-    connect(&CommPortDriver1, &TCommPortDriver::linkLost, this, &TForm2::CommPortDriver1LinkLost);
+    connect(&CommPortDriver1, &TCommPortDriver::linkLost, this, [this] { guarded([&] { CommPortDriver1LinkLost(); }); });
+    connect(&CommPortDriver1, &TCommPortDriver::errorOccurred, this, &TForm2::errorOccurred);
 
     FormCreate();
 }
@@ -156,7 +165,7 @@ void TForm2::showEvent(QShowEvent *event)
         return;
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    FormShow();
+    guarded([&] { FormShow(); });
 }
 
 void TForm2::FormShow()
@@ -357,7 +366,7 @@ void TForm2::Button1Click()
 void TForm2::reject()
 {
     // Escape and the window manager's close are the operator's cancel.
-    Button1Click();
+    guarded([&] { Button1Click(); });
 }
 
 void TForm2::done(int result)

@@ -53,6 +53,9 @@ public:
 
 signals:
     void stateChanged(TForm2::State state);
+    // An error of the dialog's own handlers (timers, port, buttons) for the application's
+    // error box; the dialog stays in the state it reached.
+    void errorOccurred(const QString &text);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -68,6 +71,9 @@ private:
     void FormClose();
     void CommPortDriver1LinkLost();
 
+    // Runs a handler entered from the event loop; an error goes out by errorOccurred.
+    template <typename F>
+    void guarded(F &&handler);
     void send(const QByteArray &bytes);
     void endWithBox(const QString &caption, const QString &text);
     void setLabelText(QLabel *label, const QString &text);

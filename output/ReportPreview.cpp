@@ -38,8 +38,9 @@ ReportPreviewDialog::ReportPreviewDialog(const kve::report::PreparedReport &repo
     kve::report::setUpPrinter(*m_printer, report);
     m_preview = new QPrintPreviewWidget(m_printer, this);
     m_preview->setAccessibleName(QStringLiteral("Предварительный просмотр"));
+    // Every handler is an edge: see runPrintStep.
     connect(m_preview, &QPrintPreviewWidget::paintRequested, this,
-            [this](QPrinter *printer) { kve::report::paintReport(*printer, m_report); });
+            [this](QPrinter *printer) { runPrintStep(this, [&] { kve::report::paintReport(*printer, m_report); }); });
 
     auto *bar = new QToolBar(this);
     bar->setAccessibleName(QStringLiteral("Панель просмотра"));
@@ -50,11 +51,11 @@ ReportPreviewDialog::ReportPreviewDialog(const kve::report::PreparedReport &repo
     QAction *print = addCommand(bar, QStringLiteral("Печать"), QIcon::fromTheme(QStringLiteral("document-print")));
     QAction *close = addCommand(bar, QStringLiteral("Закрыть"), QIcon::fromTheme(QStringLiteral("window-close")));
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    connect(zoomIn, &QAction::triggered, m_preview, [this] { m_preview->zoomIn(); });
-    connect(zoomOut, &QAction::triggered, m_preview, [this] { m_preview->zoomOut(); });
-    connect(fitWidth, &QAction::triggered, m_preview, &QPrintPreviewWidget::fitToWidth);
-    connect(print, &QAction::triggered, this, &ReportPreviewDialog::print);
-    connect(close, &QAction::triggered, this, &QDialog::reject);
+    connect(zoomIn, &QAction::triggered, m_preview, [this] { runPrintStep(this, [this] { m_preview->zoomIn(); }); });
+    connect(zoomOut, &QAction::triggered, m_preview, [this] { runPrintStep(this, [this] { m_preview->zoomOut(); }); });
+    connect(fitWidth, &QAction::triggered, m_preview, [this] { runPrintStep(this, [this] { m_preview->fitToWidth(); }); });
+    connect(print, &QAction::triggered, this, [this] { runPrintStep(this, [this] { this->print(); }); });
+    connect(close, &QAction::triggered, this, [this] { runPrintStep(this, [this] { reject(); }); });
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

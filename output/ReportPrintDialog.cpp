@@ -5,6 +5,7 @@
 #include "ReportPrinting.h"
 #include "ReportRenderer.h"
 #include "ui/Notifier.h"
+#include "store/Error.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -27,6 +28,11 @@
 using kve::report::PrintChoice;
 
 namespace {
+
+void showPrintError(QWidget *parent, const QString &text)
+{
+    kve::notifier().show(kve::Message(QMessageBox::Warning, QStringLiteral("Ошибка"), text, parent).preselect(QMessageBox::Ok));
+}
 
 template<typename W>
 W *named(W *w, const QString &name)
@@ -102,7 +108,7 @@ ReportPrintDialog::ReportPrintDialog(const kve::report::PreparedReport &report, 
     pagesGrid->addWidget(m_list, 2, 1);
     pagesGrid->addWidget(hint, 3, 0, 1, 2);
     // Typing a list means printing it.
-    connect(m_list, &QLineEdit::textEdited, m_listed, [this] { m_listed->setChecked(true); });
+    connect(m_list, &QLineEdit::textEdited, m_listed, [this] { runPrintStep(this, [this] { m_listed->setChecked(true); }); });
 
     // Copies
     m_copies = named(new QSpinBox, QStringLiteral("copies"));
@@ -125,8 +131,8 @@ ReportPrintDialog::ReportPrintDialog(const kve::report::PreparedReport &report, 
     for (QPushButton *b : {ok, cancel})
         b->setAccessibleName(b->text());
     ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &ReportPrintDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &ReportPrintDialog::reject);
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] { runPrintStep(this, [this] { accept(); }); });
+    connect(buttons, &QDialogButtonBox::rejected, this, [this] { runPrintStep(this, [this] { reject(); }); });
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(printerBox);
@@ -136,10 +142,13 @@ ReportPrintDialog::ReportPrintDialog(const kve::report::PreparedReport &report, 
     layout->addLayout(middle);
     layout->addWidget(buttons);
 
-    connect(m_printers, &QComboBox::currentIndexChanged, this, &ReportPrintDialog::choosePrinter);
+    connect(m_printers, &QComboBox::currentIndexChanged, this,
+            [this](int index) { runPrintStep(this, [this, index] { choosePrinter(index); }); });
     connect(m_setup, &QPushButton::clicked, this, [this] {
-        QPageSetupDialog setup(&m_printer, this);
-        setup.exec();
+        runPrintStep(this, [this] {
+            QPageSetupDialog setup(&m_printer, this);
+            setup.exec();
+        });
     });
     // The default printer; without printers the PDF file, the only entry.
     m_printers->setCurrentIndex(selected);
@@ -185,7 +194,7 @@ void ReportPrintDialog::accept()
 {
     QString error;
     if (!kve::report::PrintPageOrder::chosenPages(choice(), m_report.pageCount(), &error)) {
-        kve::notifier().show(kve::Message(QMessageBox::Warning, QStringLiteral("Ошибка"), error, this).preselect(QMessageBox::Ok));
+        showPrintError(this, error);
         m_list->setFocus();
         m_list->selectAll();
         return;
@@ -229,5 +238,10 @@ void printPrepared(QWidget *parent, const kve::report::PreparedReport &report, i
     dialog.printer().setDocName(docName.isEmpty() ? QStringLiteral("KVE") : docName);
     QString error;
     if (!kve::report::printReport(dialog.printer(), report, dialog.choice(), &error))
-        kve::notifier().show(kve::Message(QMessageBox::Warning, QStringLiteral("Ошибка"), error, parent).preselect(QMessageBox::Ok));
+        showPrintError(parent, error);
+}
+
+bool runPrintStep(QWidget *parent, const std::function<void()> &step)
+{
+    return kve::runGuarded(step, [parent](const QString &text) { showPrintError(parent, text); });
 }

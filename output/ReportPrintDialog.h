@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QPrinter>
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -53,5 +54,9 @@ private:
 // Shows the print dialog for the prepared pages and prints what it chose as one job
 // named `docName` (what the print queue shows). For "PDF-файл" a save dialog asks for the
 // file first; cancelling either dialog prints nothing.
+// The edge of a print or preview dialog's handler: an error goes to the box of a failed
+// print. True when the handler ran to its end.
+bool runPrintStep(QWidget *parent, const std::function<void()> &step);
+
 void printPrepared(QWidget *parent, const kve::report::PreparedReport &report, int currentPage = -1,
                    const QString &docName = QString());

@@ -39,7 +39,8 @@ QByteArray compoundFile(const QString &streamName, const QByteArray &stream)
     }
     g_object_unref(memory);
     if (!ok || bytes.isEmpty())
-        throw XlsError(QStringLiteral("Не удалось собрать файл книги."));
+        throw XlsError(QStringLiteral("Не удалось собрать файл книги."),
+                       QStringLiteral("libgsf OLE container of a %1-byte stream").arg(stream.size()));
     return bytes;
 }
 

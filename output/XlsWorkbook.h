@@ -1,23 +1,20 @@
 #pragma once
 
+#include "store/Error.h"
+
 #include <QByteArray>
 #include <QColor>
 #include <QString>
 #include <map>
 #include <optional>
-#include <stdexcept>
 #include <vector>
 
 namespace kve::xls {
 
 // A workbook that cannot be written, with a text for the operator.
-class XlsError : public std::runtime_error {
+class XlsError : public Error {
 public:
-    explicit XlsError(const QString &text) : std::runtime_error(text.toStdString()), m_text(text) {}
-    QString text() const { return m_text; }
-
-private:
-    QString m_text;
+    using Error::Error;
 };
 
 inline constexpr int kMaxRows = 65536;

@@ -1,10 +1,11 @@
 #include "Cp1251.h"
 
+#include "Error.h"
+
 #include <QHash>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <array>
-#include <stdexcept>
 
 namespace kve::cp1251 {
 
@@ -18,7 +19,7 @@ struct CodePage {
     {
         QStringDecoder decoder("windows-1251", QStringDecoder::Flag::Stateless);
         if (!decoder.isValid())
-            throw std::runtime_error("Qt has no Windows-1251 codec (ICU missing)");
+            throw Error(QStringLiteral("Qt has no Windows-1251 codec (ICU missing)"));
         for (int b = 0; b < 256; ++b) {
             const char byte = char(b);
             const QString ch = decoder.decode(QByteArrayView(&byte, 1));

@@ -161,12 +161,13 @@ void DbfFile::create(const QString &path)
     }
     if (!h) {
         const QString why = call.lockRefused ? QStringLiteral("файл открыт другой программой") : systemText(call.openErrno);
-        throw TableError(QStringLiteral("Не удалось создать файл «%1»: %2").arg(QDir::toNativeSeparators(path), why));
+        throw TableError(QStringLiteral("Не удалось создать файл «%1»: %2").arg(QDir::toNativeSeparators(path), why),
+                         QStringLiteral("DBFCreateLL, errno %1").arg(call.openErrno));
     }
     for (const FieldDef &f : kFields) {
         if (DBFAddNativeFieldType(h, f.name, f.type, f.width, 0) < 0) {
             DBFClose(h);
-            throw TableError(QStringLiteral("Не удалось создать поле %1").arg(QLatin1String(f.name)));
+            throw TableError(QStringLiteral("Не удалось создать поле %1").arg(QLatin1String(f.name)), QStringLiteral("DBFAddNativeFieldType"));
         }
     }
     const QDate today = QDate::currentDate();
@@ -178,7 +179,8 @@ void DbfFile::create(const QString &path)
     if (std::fflush(fp) != 0 || std::ferror(fp)) {
         const int error = errno != 0 ? errno : EIO;
         closeHandle(h);
-        throw TableError(QStringLiteral("Не удалось записать файл «%1»: %2").arg(QDir::toNativeSeparators(path), systemText(error)));
+        throw TableError(QStringLiteral("Не удалось записать файл «%1»: %2").arg(QDir::toNativeSeparators(path), systemText(error)),
+                         QStringLiteral("DBFUpdateHeader and fflush, errno %1").arg(error));
     }
     DBFClose(h);
 }
@@ -201,7 +203,8 @@ void DbfFile::readHeaderAndFields(const QByteArray &header, qint64 fileSize)
     if (recordLength < 2)
         throw TableError(damaged(m_path, QStringLiteral("неверная длина записи")));
     if (qint64(headerLength) + qint64(records) * recordLength > fileSize)
-        throw TableError(damaged(m_path, QStringLiteral("файл обрезан")));
+        throw TableError(damaged(m_path, QStringLiteral("файл обрезан")),
+                         QStringLiteral("header %1 + %2 records of %3 bytes, file %4 bytes").arg(headerLength).arg(records).arg(recordLength).arg(fileSize));
 
     // Field descriptors until the 0x0D terminator; their widths must add up to the record.
     std::array<int, kFieldCount> found;
@@ -261,7 +264,8 @@ void DbfFile::open(const QString &path)
         if (call.lockRefused)
             throw TableError(QStringLiteral("Файл «%1» открыт другой программой").arg(QDir::toNativeSeparators(path)));
         if (call.openErrno != 0)
-            throw TableError(QStringLiteral("Не удалось открыть файл «%1»: %2").arg(QDir::toNativeSeparators(path), systemText(call.openErrno)));
+            throw TableError(QStringLiteral("Не удалось открыть файл «%1»: %2").arg(QDir::toNativeSeparators(path), systemText(call.openErrno)),
+                             QStringLiteral("DBFOpenLL, errno %1").arg(call.openErrno));
         throw TableError(damaged(path, QStringLiteral("это не файл dBase")));
     }
 
@@ -371,7 +375,10 @@ void DbfFile::writeToFile(std::vector<FilePatch> patches, int recordCount)
         QString text = QStringLiteral("Не удалось записать файл «%1»: %2").arg(QDir::toNativeSeparators(m_path), systemText(outcome.error));
         if (outcome.restoreError != 0)
             text += QStringLiteral("; вернуть файл в прежнее состояние не удалось: %1").arg(systemText(outcome.restoreError));
-        throw TableError(text);
+        throw TableError(text, QStringLiteral("patches from offset %1, errno %2, restore errno %3")
+                                   .arg(patches.front().offset)
+                                   .arg(outcome.error)
+                                   .arg(outcome.restoreError));
     }
     for (const FilePatch &p : patches)
         m_fileSize = std::max<qint64>(m_fileSize, p.offset + p.bytes.size());

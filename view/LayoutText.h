@@ -1,12 +1,13 @@
 #pragma once
 
+#include "store/Error.h"
+
 #include <QColor>
 #include <QList>
 #include <QPair>
 #include <QString>
 #include <QStringList>
 #include <optional>
-#include <stdexcept>
 #include <vector>
 
 namespace kve {
@@ -40,13 +41,9 @@ struct ColumnLayout {
 };
 
 // A layout text that does not follow the notation, or names a property a column lacks.
-class LayoutTextError : public std::runtime_error {
+class LayoutTextError : public Error {
 public:
-    explicit LayoutTextError(const QString &text) : std::runtime_error(text.toStdString()), m_text(text) {}
-    QString text() const { return m_text; }
-
-private:
-    QString m_text;
+    using Error::Error;
 };
 
 // The stored text of a column list ("object TUniDataStorage ... end"), CR LF lines,

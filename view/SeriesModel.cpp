@@ -86,17 +86,18 @@ bool SeriesModel::setData(const QModelIndex &index, const QVariant &value, int r
     const QString field = QString::fromLatin1(def.name);
     if (m_table.textAt(index.row(), m_fields[size_t(index.column())]) == text)
         return true;
-    try {
-        m_table.moveTo(index.row());
-        m_table.edit();
-        m_table.setFieldText(field, text);
-        m_table.post();
-    } catch (const TableError &e) {
-        m_table.cancel();
-        emit errorOccurred(e.text());
-        return false;
-    }
-    return true;
+    // The edge of an editor's commit: an error drops the edit and goes to the error box.
+    return runGuarded(
+        [&] {
+            m_table.moveTo(index.row());
+            m_table.edit();
+            m_table.setFieldText(field, text);
+            m_table.post();
+        },
+        [this](const QString &error) {
+            m_table.cancel();
+            emit errorOccurred(error);
+        });
 }
 
 void SeriesModel::columnsChanged()

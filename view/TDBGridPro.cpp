@@ -83,20 +83,26 @@ TDBGridPro::TDBGridPro(MeasurementTable &table, int series, QWidget *parent)
     layout->addWidget(m_footer);
     setFocusProxy(m_view);
 
-    connect(m_header, &GridHeader::titleClicked, this, &TDBGridPro::clickTitle);
-    connect(m_header, &GridHeader::resizeDragFinished, this, [this] {
-        takeDisplayedWidths();
-        fitColumns();
+    // The grid's slots are edges of their own: an error goes to the error box by errorOccurred.
+    const auto report = [this](const QString &text) { emit errorOccurred(text); };
+    connect(m_header, &GridHeader::titleClicked, this, [this, report](int index, Qt::KeyboardModifiers modifiers) {
+        runGuarded([&] { clickTitle(index, modifiers); }, report);
     });
-    connect(m_header, &QHeaderView::sectionResized, this, [this] {
+    const auto takeWidths = [this, report] {
+        runGuarded(
+            [&] {
+                takeDisplayedWidths();
+                fitColumns();
+            },
+            report);
+    };
+    connect(m_header, &GridHeader::resizeDragFinished, this, takeWidths);
+    connect(m_header, &QHeaderView::sectionResized, this, [this, takeWidths] {
         m_footer->update();
         if (m_fitting || m_header->mouseHeld())
             return;
         // A border double-click sizes a column to its contents: take it as the operator's width.
-        QTimer::singleShot(0, this, [this] {
-            takeDisplayedWidths();
-            fitColumns();
-        });
+        QTimer::singleShot(0, this, takeWidths);
     });
     connect(m_view->horizontalScrollBar(), &QScrollBar::valueChanged, m_footer, qOverload<>(&QWidget::update));
     m_view->viewport()->installEventFilter(this);
@@ -112,9 +118,13 @@ TDBGridPro::TDBGridPro(MeasurementTable &table, int series, QWidget *parent)
     });
     connect(m_model, &SeriesModel::errorOccurred, this, &TDBGridPro::errorOccurred);
 
-    const auto showMenu = [this](QWidget *from, const QPoint &pos) {
-        if (m_popup)
-            m_popup->popup(from->mapToGlobal(pos));
+    const auto showMenu = [this, report](QWidget *from, const QPoint &pos) {
+        runGuarded(
+            [&] {
+                if (m_popup)
+                    m_popup->popup(from->mapToGlobal(pos));
+            },
+            report);
     };
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_view, &QWidget::customContextMenuRequested, this,
@@ -329,7 +339,7 @@ bool TDBGridPro::eventFilter(QObject *watched, QEvent *event)
 {
     // The type first: the view may be half destroyed when its last events arrive.
     if (event->type() == QEvent::Resize && watched == m_view->viewport())
-        fitColumns();
+        runGuarded([&] { fitColumns(); }, [this](const QString &text) { emit errorOccurred(text); });
     return QWidget::eventFilter(watched, event);
 }
 

@@ -98,7 +98,8 @@ signals:
     void initEdit();
     // A title click changed the column's sort mark and the view was sorted.
     void titleStateChange(int column);
-    // A table error that the application's error box shows, with the table's text.
+    // An error of the grid's own slots (a table error, a failed post) for the application's
+    // error box, with the error's text.
     void errorOccurred(const QString &text);
     // The editor refused a keystroke or paste, with the reason shown to the operator.
     void inputRefused(const QString &reason);

@@ -1,3 +1,4 @@
+#include "AppTestMain.h"
 #include "app/about.h"
 
 #include <QLabel>
@@ -110,5 +111,11 @@ void AboutTest::boxLayout()
         QVERIFY2(!child->accessibleName().isEmpty(), qPrintable(child->objectName()));
 }
 
-QTEST_MAIN(AboutTest)
+int main(int argc, char *argv[])
+{
+    kve::KveApplication app(argc, argv);
+    AboutTest test;
+    return runUnderProgramApplication(app, test, argc, argv);
+}
+
 #include "tst_about.moc"

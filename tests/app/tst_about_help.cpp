@@ -1,3 +1,4 @@
+#include "AppTestMain.h"
 #include "app/HelpWindow.h"
 
 #include <QDir>
@@ -82,5 +83,11 @@ void HelpTest::missingManualIsToldInWindow()
     window->close();
 }
 
-QTEST_MAIN(HelpTest)
+int main(int argc, char *argv[])
+{
+    kve::KveApplication app(argc, argv);
+    HelpTest test;
+    return runUnderProgramApplication(app, test, argc, argv);
+}
+
 #include "tst_about_help.moc"

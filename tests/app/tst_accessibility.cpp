@@ -1,5 +1,6 @@
 // Every control of every window carries its visible text as its accessible name, and every
 // control without a visible text still has a name, so that screen readers can tell them.
+#include "AppTestMain.h"
 #include "app/KveApplication.h"
 #include "app/ProgramWindows.h"
 #include "app/about.h"
@@ -130,7 +131,7 @@ int main(int argc, char *argv[])
 {
     kve::KveApplication app(argc, argv);
     AccessibilityTest test;
-    return QTest::qExec(&test, argc, argv);
+    return runUnderProgramApplication(app, test, argc, argv);
 }
 
 #include "tst_accessibility.moc"

@@ -3,6 +3,7 @@
 #include "ModalHelper.h"
 #include "app/ProgramHarness.h"
 
+#include "AppTestMain.h"
 #include "app/KveApplication.h"
 #include "app/ProgramWindows.h"
 #include "app/logo.h"
@@ -88,7 +89,7 @@ int main(int argc, char *argv[])
 {
     kve::KveApplication app(argc, argv);
     CreateAndSplashTest test;
-    return QTest::qExec(&test, argc, argv);
+    return runUnderProgramApplication(app, test, argc, argv);
 }
 
 #include "tst_create_and_splash.moc"

@@ -10,6 +10,7 @@
 #include "ModalHelper.h"
 #include "ProgramHarness.h"
 
+#include "AppTestMain.h"
 #include "app/KveApplication.h"
 #include "app/ProgramWindows.h"
 #include "app/main.h"
@@ -237,9 +238,9 @@ int main(int argc, char *argv[])
 {
     kve::KveApplication app(argc, argv);
     if (argc > 2 && qstrcmp(argv[1], "--child") == 0)
-        return runChild(app.arguments().value(2));
+        return childExitCode(app, runChild(app.arguments().value(2)));
     CreateReplaceTest test;
-    return QTest::qExec(&test, argc, argv);
+    return runUnderProgramApplication(app, test, argc, argv);
 }
 
 #include "tst_create_replace.moc"

@@ -6,6 +6,7 @@
 #include "ModalHelper.h"
 #include "ProgramHarness.h"
 
+#include "AppTestMain.h"
 #include "app/KveApplication.h"
 #include "app/ProgramWindows.h"
 #include "app/main.h"
@@ -526,7 +527,7 @@ int main(int argc, char *argv[])
 {
     kve::KveApplication app(argc, argv);
     DialogsAndExitTest test;
-    return QTest::qExec(&test, argc, argv);
+    return runUnderProgramApplication(app, test, argc, argv);
 }
 
 #include "tst_dialogs_and_exit.moc"

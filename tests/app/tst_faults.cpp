@@ -13,6 +13,7 @@
 #include "ModalHelper.h"
 #include "ProgramHarness.h"
 
+#include "AppTestMain.h"
 #include "app/KveApplication.h"
 #include "app/ProgramWindows.h"
 #include "app/main.h"
@@ -593,9 +594,9 @@ int main(int argc, char *argv[])
 {
     kve::KveApplication app(argc, argv);
     if (argc > 1 && qstrcmp(argv[1], "--child") == 0)
-        return runChild(app.arguments().mid(2));
+        return childExitCode(app, runChild(app.arguments().mid(2)));
     FaultsTest test;
-    return QTest::qExec(&test, argc, argv);
+    return runUnderProgramApplication(app, test, argc, argv);
 }
 
 #include "tst_faults.moc"

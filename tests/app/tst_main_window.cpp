@@ -2,6 +2,7 @@
 #include "FakeNotifier.h"
 #include "ModalHelper.h"
 
+#include "AppTestMain.h"
 #include "app/KveApplication.h"
 #include "app/ProgramWindows.h"
 #include "app/main.h"
@@ -520,7 +521,7 @@ int main(int argc, char *argv[])
 {
     kve::KveApplication app(argc, argv);
     MainWindowTest test;
-    return QTest::qExec(&test, argc, argv);
+    return runUnderProgramApplication(app, test, argc, argv);
 }
 
 #include "tst_main_window.moc"

@@ -8,6 +8,7 @@
 #include "ProgramHarness.h"
 
 #include "analysis/mas.h"
+#include "AppTestMain.h"
 #include "app/KveApplication.h"
 #include "app/ProgramWindows.h"
 #include "app/main.h"
@@ -320,7 +321,7 @@ int main(int argc, char *argv[])
 {
     kve::KveApplication app(argc, argv);
     OperatorPathTest test;
-    return QTest::qExec(&test, argc, argv);
+    return runUnderProgramApplication(app, test, argc, argv);
 }
 
 #include "tst_operator_path.moc"

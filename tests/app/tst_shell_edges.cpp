@@ -4,6 +4,7 @@
 #include "ModalHelper.h"
 
 #include "app/HelpWindow.h"
+#include "AppTestMain.h"
 #include "app/KveApplication.h"
 #include "app/ProgramWindows.h"
 #include "app/about.h"
@@ -270,7 +271,7 @@ int main(int argc, char *argv[])
 {
     kve::KveApplication app(argc, argv);
     ShellEdgesTest test;
-    return QTest::qExec(&test, argc, argv);
+    return runUnderProgramApplication(app, test, argc, argv);
 }
 
 #include "tst_shell_edges.moc"
