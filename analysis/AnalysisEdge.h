@@ -1,7 +1,7 @@
 #pragma once
 
 #include "AnalysisError.h"
-#include "ErrorBox.h"
+#include "ui/ErrorBox.h"
 
 #include <utility>
 

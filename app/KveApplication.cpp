@@ -1,9 +1,7 @@
 #include "KveApplication.h"
 
-#include "store/AppTitle.h"
-#include "ui/Notifier.h"
+#include "ui/ErrorBox.h"
 
-#include <QMessageBox>
 #include <optional>
 
 namespace kve {
@@ -34,8 +32,7 @@ bool KveApplication::notify(QObject *receiver, QEvent *event)
 
 void showErrorBox(const QString &text)
 {
-    notifier().show(Message(QMessageBox::Critical, applicationTitle(), text, QApplication::activeWindow())
-                        .named(QStringLiteral("ErrorBox")));
+    showErrorBox(nullptr, text);
 }
 
 } // namespace kve

@@ -4,6 +4,7 @@
 #include "ReplaceQuestion.h"
 #include "ReportPrinting.h"
 #include "ReportRenderer.h"
+#include "ui/ErrorBox.h"
 #include "ui/Notifier.h"
 #include "store/Error.h"
 
@@ -243,5 +244,5 @@ void printPrepared(QWidget *parent, const kve::report::PreparedReport &report, i
 
 bool runPrintStep(QWidget *parent, const std::function<void()> &step)
 {
-    return kve::runGuarded(step, [parent](const QString &text) { showPrintError(parent, text); });
+    return kve::runGuarded(step, [parent](const QString &text) { kve::showErrorBox(parent, text); });
 }

@@ -54,8 +54,8 @@ private:
 // Shows the print dialog for the prepared pages and prints what it chose as one job
 // named `docName` (what the print queue shows). For "PDF-файл" a save dialog asks for the
 // file first; cancelling either dialog prints nothing.
-// The edge of a print or preview dialog's handler: an error goes to the box of a failed
-// print. True when the handler ran to its end.
+// The edge of a print or preview dialog's handler: an error goes to the application-wide
+// error box. True when the handler ran to its end.
 bool runPrintStep(QWidget *parent, const std::function<void()> &step);
 
 void printPrepared(QWidget *parent, const kve::report::PreparedReport &report, int currentPage = -1,

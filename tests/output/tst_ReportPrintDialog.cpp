@@ -2,6 +2,8 @@
 // print nothing, and names for screen readers.
 #include "FakeNotifier.h"
 #include "output/ReportPrintDialog.h"
+#include "store/AppTitle.h"
+#include "store/Error.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -224,6 +226,28 @@ private slots:
         }
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
         d.grab().save(QStringLiteral("print-dialog.png"));
+    }
+
+    // An error inside a print or preview handler ends that handler at its own edge and is
+    // shown in the application-wide error box, not in the box of a refused page list.
+    void errorInAHandlerGoesToTheErrorBox()
+    {
+        kve::setApplicationTitle(QStringLiteral("ЖОРД-ЗР7 - Серийный №5"));
+        QWidget window;
+        testing::FakeNotifier boxes(testing::pressing(QMessageBox::Ok));
+        bool after = false;
+        const bool ran = runPrintStep(&window, [&] {
+            throw kve::Error(QStringLiteral("Принтер не отвечает"), QStringLiteral("test"));
+            after = true;
+        });
+        QVERIFY(!ran);
+        QVERIFY(!after);
+        QCOMPARE(boxes.shown(), QStringList({QStringLiteral("ЖОРД-ЗР7 - Серийный №5|Принтер не отвечает")}));
+        QCOMPARE(boxes.messages[0].parent.data(), &window);
+        QCOMPARE(boxes.messages[0].icon, QMessageBox::Critical);
+        QVERIFY(runPrintStep(&window, [&] { after = true; }));
+        QVERIFY(after);
+        QCOMPARE(boxes.messages.size(), 1);
     }
 };
 

@@ -1,7 +1,9 @@
 #include "ErrorBox.h"
 
+#include "Notifier.h"
 #include "store/AppTitle.h"
-#include "ui/Notifier.h"
+
+#include <QApplication>
 
 namespace kve {
 
@@ -12,7 +14,9 @@ void showRefusal(QWidget *parent, const QString &text)
 
 void showErrorBox(QWidget *parent, const QString &text)
 {
-    notifier().show(Message(QMessageBox::Critical, applicationTitle(), text, parent).preselect(QMessageBox::Ok));
+    notifier().show(Message(QMessageBox::Critical, applicationTitle(), text, parent ? parent : QApplication::activeWindow())
+                        .preselect(QMessageBox::Ok)
+                        .named(QStringLiteral("ErrorBox")));
 }
 
 } // namespace kve
