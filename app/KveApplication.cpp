@@ -2,8 +2,6 @@
 
 #include "ui/ErrorBox.h"
 
-#include <optional>
-
 namespace kve {
 
 KveApplication::KveApplication(int &argc, char **argv) : QApplication(argc, argv) {}
@@ -12,22 +10,15 @@ bool KveApplication::notify(QObject *receiver, QEvent *event)
 {
     // Read before: the receiver may be gone when an error comes back.
     const int type = int(event->type());
-    std::optional<QString> failure;
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const Error &e) {
-        failure = e.text();
-        qCritical("%s: an error crossed the dispatch of event %d: %s", kBackstopMarker, type, e.what());
-    } catch (const std::exception &e) {
-        failure = QString::fromStdString(e.what());
-        qCritical("%s: an error crossed the dispatch of event %d: %s", kBackstopMarker, type, e.what());
-    } catch (...) {
-        failure = unknownErrorText();
-        qCritical("%s: an unknown error crossed the dispatch of event %d", kBackstopMarker, type);
-    }
-    ++m_backstopCount;
-    showErrorBox(*failure);
-    return false;
+    bool result = false;
+    runGuarded([&] { result = QApplication::notify(receiver, event); },
+               [&](const QString &text) {
+                   ++m_backstopCount;
+                   qCritical("%s: an error crossed the dispatch of event %d: %s", kBackstopMarker, type,
+                             qUtf8Printable(text));
+                   showErrorBox(text);
+               });
+    return result;
 }
 
 void showErrorBox(const QString &text)
