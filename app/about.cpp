@@ -10,10 +10,6 @@
 #include <QPushButton>
 #include <QScreen>
 
-#ifndef KVE_VERSION
-#error "KVE_VERSION is defined by the build"
-#endif
-
 namespace kve {
 
 QString VersionResource::value(const QString &path) const
@@ -28,19 +24,6 @@ void VersionResource::addTranslation(quint16 language, quint16 codePage)
         translation.append(char(word & 0xFF));
         translation.append(char(word >> 8));
     }
-}
-
-VersionResource programVersionResource()
-{
-    VersionResource resource;
-    resource.addTranslation(0x0419, 0x04E3);
-    const QString table = QStringLiteral("\\StringFileInfo\\041904E3\\");
-    resource.strings[table + QStringLiteral("CompanyName")] = QStringLiteral("Dorvatek");
-    resource.strings[table + QStringLiteral("FileDescription")] = kDeviceType;
-    resource.strings[table + QStringLiteral("FileVersion")] = QStringLiteral(KVE_VERSION);
-    resource.strings[table + QStringLiteral("ProductName")] = QStringLiteral("KVE");
-    resource.strings[table + QStringLiteral("ProductVersion")] = QStringLiteral(KVE_VERSION);
-    return resource;
 }
 
 QString translationKey(const VersionResource &resource)

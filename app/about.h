@@ -28,6 +28,7 @@ struct VersionResource {
 };
 
 // The program's own block: Russian (0x0419), code page 1251 (0x04E3), FileVersion KVE_VERSION.
+// On Windows it is read from the program file's own version resource.
 VersionResource programVersionResource();
 
 // "041904E3" for the first translation; empty when the list holds no whole entry.

@@ -9,10 +9,26 @@
 #              [WIDGETS <base names...> WIDGETS_DEPENDS <window deps...>])
 #
 # gives <name> (the logic) and, with WIDGETS, <name>_widgets (the windows, linking <name>).
+#
+# Platform code is one file per side: a base name ending in "Win32" is built only for
+# Windows, one ending in "Posix" everywhere else (kve_platform_files).
+
+# Drops from the list in `var` the files that belong to the other platform.
+function(kve_platform_files var)
+  set(files ${${var}})
+  if(WIN32)
+    list(FILTER files EXCLUDE REGEX "Posix\\.(cpp|h)$")
+  else()
+    list(FILTER files EXCLUDE REGEX "Win32\\.(cpp|h)$")
+  endif()
+  set(${var} ${files} PARENT_SCOPE)
+endfunction()
+
 function(kve_module name)
   cmake_parse_arguments(ARG "" "" "DEPENDS;WIDGETS;WIDGETS_DEPENDS" ${ARGN})
   set(dir ${CMAKE_CURRENT_SOURCE_DIR})
   file(GLOB all CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h ${dir}/*.qrc)
+  kve_platform_files(all)
   set(window_files)
   foreach(base ${ARG_WIDGETS})
     set(found FALSE)
@@ -77,12 +93,20 @@ function(kve_tests folder)
   foreach(src ${tests})
     get_filename_component(base ${src} NAME_WE)
     set(target ${folder}_${base})
+    if(WIN32 AND target IN_LIST KVE_LINUX_ONLY_TESTS)
+      continue()
+    endif()
     add_executable(${target} ${src})
     target_link_libraries(${target} PRIVATE Qt6::Test ${ARG_DEPENDS})
     target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
     target_compile_definitions(${target} PRIVATE KVE_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
       KVE_EMULATOR_PATH="${CMAKE_BINARY_DIR}/tools/emulator/kve-emulator")
-    add_test(NAME ${target} COMMAND ${CMAKE_SOURCE_DIR}/tests/run-isolated.sh $<TARGET_FILE:${target}>)
+    if(CMAKE_CROSSCOMPILING)
+      # Run by CMAKE_CROSSCOMPILING_EMULATOR (tests/run-isolated-wine.sh), which isolates too.
+      add_test(NAME ${target} COMMAND ${target})
+    else()
+      add_test(NAME ${target} COMMAND ${CMAKE_SOURCE_DIR}/tests/run-isolated.sh $<TARGET_FILE:${target}>)
+    endif()
     set_tests_properties(${target} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
   endforeach()
 endfunction()

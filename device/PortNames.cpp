@@ -1,7 +1,5 @@
 #include "PortNames.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -38,41 +36,6 @@ QString portLinkDirectory()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
         + QStringLiteral("/Dorvatek/KVE/ports");
-}
-
-QString deviceForPortName(const QString &name)
-{
-#ifdef Q_OS_WIN
-    return name;
-#else
-    const int n = portNumber(name);
-    if (n == 0)
-        return name;
-    const QString link = portLinkDirectory() + QStringLiteral("/com%1").arg(n);
-    const QFileInfo info(link);
-    if (info.isSymLink() || info.exists())
-        return link;
-    if (n <= 4)
-        return QStringLiteral("/dev/ttyS%1").arg(n - 1);
-    if (n <= 20)
-        return QStringLiteral("/dev/ttyUSB%1").arg(n - 5);
-    if (n <= 38)
-        return QStringLiteral("/dev/ttyACM%1").arg(n - 21);
-    return QString();
-#endif
-}
-
-QString deviceToOpen(const QString &name)
-{
-#ifdef Q_OS_WIN
-    return name;
-#else
-    const QString device = deviceForPortName(name);
-    if (device.isEmpty())
-        return QString();
-    const QFileInfo info(device);
-    return info.exists() ? info.canonicalFilePath() : QString();
-#endif
 }
 
 } // namespace kve

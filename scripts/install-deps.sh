@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian 12 package that the build, the tests and the program need.
 # Idempotent: apt-get skips what is already there.
+#   scripts/install-deps.sh [windows]   windows: also the cross-compiler, Wine and NSIS
 set -euo pipefail
 
 packages=(
@@ -14,6 +15,12 @@ packages=(
   fonts-dejavu-core fonts-liberation poppler-utils
   cups printer-driver-cups-pdf python3-olefile libreoffice-calc-nogui
 )
+if [ "${1:-}" = windows ]; then
+  packages+=(
+    mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 nsis
+    python3-olefile python3-xlrd
+  )
+fi
 
 if [ "$(id -u)" -ne 0 ]; then
   SUDO=sudo

@@ -1,10 +1,8 @@
 #include "Cp1251.h"
 
-#include "Error.h"
+#include "CodePageTable.h"
 
 #include <QHash>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <array>
 
 namespace kve::cp1251 {
@@ -15,18 +13,11 @@ struct CodePage {
     std::array<char16_t, 256> toUnicode{};
     QHash<char16_t, char> fromUnicode;
 
-    CodePage()
+    CodePage() : toUnicode(windows1251Characters())
     {
-        QStringDecoder decoder("windows-1251", QStringDecoder::Flag::Stateless);
-        if (!decoder.isValid())
-            throw Error(QStringLiteral("Qt has no Windows-1251 codec (ICU missing)"));
         for (int b = 0; b < 256; ++b) {
-            const char byte = char(b);
-            const QString ch = decoder.decode(QByteArrayView(&byte, 1));
-            // Bytes without a character in the code page (0x98) decode to U+FFFD.
-            toUnicode[b] = ch.size() == 1 ? ch.at(0).unicode() : char16_t(0xFFFD);
             if (toUnicode[b] != 0xFFFD)
-                fromUnicode.insert(toUnicode[b], byte);
+                fromUnicode.insert(toUnicode[b], char(b));
         }
     }
 };
