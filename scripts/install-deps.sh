@@ -18,7 +18,7 @@ packages=(
 if [ "${1:-}" = windows ]; then
   packages+=(
     mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 nsis
-    python3-olefile python3-xlrd
+    python3-olefile python3-xlrd xdotool
   )
 fi
 
