@@ -411,8 +411,9 @@ void TForm1::Close_DB()
         if (kve::notifier().show(question) == QMessageBox::Yes)
             Save_DB();
     }
-    for (int n = 1; n <= kve::kSeriesCount; ++n)
-        save_grid_layout(*m_settings, layoutValueName(n), *grid(n));
+    // A layout that cannot be stored is not worth the table: the close goes on, and the
+    // operator is told once at its end.
+    const QString layoutFailure = save_layout_all(*m_settings, allGrids());
     db_open = false;
     db_modified = false;
     // An edit still in progress is dropped with the close.
@@ -429,6 +430,8 @@ void TForm1::Close_DB()
     tab_vis_dis();
     setTitles(kve::kDeviceType);
     setWindowColour(false);
+    if (!layoutFailure.isEmpty())
+        kve::showErrorBox(layoutFailure);
 }
 
 void TForm1::tab_vis_en()
