@@ -508,6 +508,10 @@ void TForm1::Create_DB()
     Dbf1.close();
     const QString target = QFileInfo(m_saveFileName).absoluteFilePath();
 
+    // Nothing downloaded must not cost the operator the file of that name.
+    const bool emptyArchive = !kve::archiveHoldsRecords(m_download->archiveHeader());
+    const bool keepExisting = emptyArchive && QFileInfo::exists(target);
+
     // The download is written where it can never cost the operator a file: see NewTableFile.
     kve::NewTableFile file(target);
     Dbf1.setFilePath(file.writePath());
@@ -515,7 +519,12 @@ void TForm1::Create_DB()
         Dbf1.create();
         flash2qvd01(0);
         Dbf1.close();
-        file.commit();
+        if (!keepExisting) {
+            file.commit();
+        } else if (const QString failed = file.discard(); !failed.isEmpty()) {
+            throw kve::TableError(QStringLiteral("Вернуть прежнее содержимое файла «%1» не удалось: %2")
+                                      .arg(QDir::toNativeSeparators(target), failed));
+        }
     } catch (const kve::TableError &e) {
         Dbf1.close();
         Dbf1.setFilePath(target);
@@ -527,13 +536,12 @@ void TForm1::Create_DB()
         throw;
     }
     Dbf1.setFilePath(target);
-    Dbf1.open();
-    if (m_download->archiveHeader().seriesCount == 0) {
+    if (emptyArchive) {
         kve::notifier().show(kve::Message(QMessageBox::Information, QStringLiteral("Ошибка"), QStringLiteral("Архив прибора пуст!"), this)
                                  .named(QStringLiteral("EmptyArchiveBox")));
-        Dbf1.close();
         return;
     }
+    Dbf1.open();
     db_open = true;
     setWindowColour(true);
     enable_button();
