@@ -38,6 +38,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <iterator>
+
 using namespace kve;
 
 namespace {
@@ -107,7 +110,7 @@ void TForm1::buildMenus()
             action->setShortcut(shortcut);
         if (icon >= 0)
             action->setIcon(images.at(icon));
-        connect(action, &QAction::triggered, this, [this, handler] { kve::runCommand([&] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this, [this, handler] { runMenuCommand(handler); });
         menu->addAction(action);
         return action;
     };
@@ -182,7 +185,7 @@ void TForm1::buildMenus()
     m.ToolButton5 = button(m.N9, "ToolButton5");
     m.ToolButton6Action = new QAction(images.at(5), QStringLiteral("Помощь"), this);
     m.ToolButton6Action->setObjectName(QStringLiteral("ToolButton6Action"));
-    connect(m.ToolButton6Action, &QAction::triggered, this, [this] { kve::runCommand([&] { ToolButton6Click(); }); });
+    connect(m.ToolButton6Action, &QAction::triggered, this, [this] { runMenuCommand(&TForm1::ToolButton6Click); });
     m.ToolButton6 = button(m.ToolButton6Action, "ToolButton6");
 
     // The grid context menu; its items are never disabled.
@@ -191,7 +194,7 @@ void TForm1::buildMenus()
     const auto popup = [&](const char *name, const QString &caption, void (TForm1::*handler)()) {
         auto *action = PopupMenu1->addAction(caption);
         action->setObjectName(QLatin1String(name));
-        connect(action, &QAction::triggered, this, [this, handler] { kve::runCommand([&] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this, [this, handler] { runMenuCommand(handler); });
         return action;
     };
     m.N27 = popup("N27", QStringLiteral("График"), &TForm1::N15Click);
@@ -205,6 +208,14 @@ void TForm1::buildMenus()
     m.N32 = popup("N32", QStringLiteral("Выровнять столбцы"), &TForm1::N23Click);
     PopupMenu1->addSeparator();
     m.N34 = popup("N34", QStringLiteral("Удалить"), &TForm1::N21Click);
+}
+
+bool TForm1::runMenuCommand(Handler handler)
+{
+    static constexpr Handler kFileCommands[] = {&TForm1::N2Click, &TForm1::N3Click, &TForm1::N4Click, &TForm1::N5Click,
+                                                &TForm1::N7Click};
+    const bool fileCommand = std::find(std::begin(kFileCommands), std::end(kFileCommands), handler) != std::end(kFileCommands);
+    return m_commands.run(handler, fileCommand, [&] { kve::runCommand([&] { (this->*handler)(); }); });
 }
 
 void TForm1::buildPages()
@@ -400,8 +411,9 @@ void TForm1::Close_DB()
         if (kve::notifier().show(question) == QMessageBox::Yes)
             Save_DB();
     }
-    for (int n = 1; n <= kve::kSeriesCount; ++n)
-        save_grid_layout(*m_settings, layoutValueName(n), *grid(n));
+    // A layout that cannot be stored is not worth the table: the close goes on, and the
+    // operator is told once at its end.
+    const QString layoutFailure = save_layout_all(*m_settings, allGrids());
     db_open = false;
     db_modified = false;
     // An edit still in progress is dropped with the close.
@@ -418,6 +430,8 @@ void TForm1::Close_DB()
     tab_vis_dis();
     setTitles(kve::kDeviceType);
     setWindowColour(false);
+    if (!layoutFailure.isEmpty())
+        kve::showErrorBox(layoutFailure);
 }
 
 void TForm1::tab_vis_en()
@@ -494,6 +508,10 @@ void TForm1::Create_DB()
     Dbf1.close();
     const QString target = QFileInfo(m_saveFileName).absoluteFilePath();
 
+    // Nothing downloaded must not cost the operator the file of that name.
+    const bool emptyArchive = !kve::archiveHoldsRecords(m_download->archiveHeader());
+    const bool keepExisting = emptyArchive && QFileInfo::exists(target);
+
     // The download is written where it can never cost the operator a file: see NewTableFile.
     kve::NewTableFile file(target);
     Dbf1.setFilePath(file.writePath());
@@ -501,7 +519,12 @@ void TForm1::Create_DB()
         Dbf1.create();
         flash2qvd01(0);
         Dbf1.close();
-        file.commit();
+        if (!keepExisting) {
+            file.commit();
+        } else if (const QString failed = file.discard(); !failed.isEmpty()) {
+            throw kve::TableError(QStringLiteral("Вернуть прежнее содержимое файла «%1» не удалось: %2")
+                                      .arg(QDir::toNativeSeparators(target), failed));
+        }
     } catch (const kve::TableError &e) {
         Dbf1.close();
         Dbf1.setFilePath(target);
@@ -513,13 +536,12 @@ void TForm1::Create_DB()
         throw;
     }
     Dbf1.setFilePath(target);
-    Dbf1.open();
-    if (m_download->archiveHeader().seriesCount == 0) {
+    if (emptyArchive) {
         kve::notifier().show(kve::Message(QMessageBox::Information, QStringLiteral("Ошибка"), QStringLiteral("Архив прибора пуст!"), this)
                                  .named(QStringLiteral("EmptyArchiveBox")));
-        Dbf1.close();
         return;
     }
+    Dbf1.open();
     db_open = true;
     setWindowColour(true);
     enable_button();
@@ -684,10 +706,18 @@ void TForm1::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
+    // Only through an accessibility action can the close box be pressed while a command's
+    // dialog is open: the table stays with that command.
+    if (m_commands.busy()) {
+        event->ignore();
+        return;
+    }
     // Not reported, as at start-up.
     writeSetting(*m_settings, QStringLiteral("Default_dir"), m_defaultDir);
     // A close that fails was told in the error box; the program goes on in the state reached.
-    if (kve::runCommand([&] { Close_DB(); }))
+    bool closed = false;
+    m_commands.run(&TForm1::N7Click, true, [&] { closed = kve::runCommand([&] { Close_DB(); }); });
+    if (closed)
         event->accept();
     else
         event->ignore();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CommandGate.h"
 #include "MenuItems.h"
 #include "store/MeasurementTable.h"
 #include "store/SeriesNames.h"
@@ -99,6 +100,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    using Handler = void (TForm1::*)();
+    // Every menu item, toolbar button and context-menu item enters here.
+    bool runMenuCommand(Handler handler);
     void FormCreate();
     void buildMenus();
     void buildPages();
@@ -129,6 +133,7 @@ private:
     QFileDialog *SaveDialog1 = nullptr;
     QColorDialog *ColorDialog1 = nullptr;
     kve::MenuItems m_items;
+    kve::CommandGate<Handler> m_commands;
 
     QPointer<TForm2> m_download;
     QPointer<TForm3> m_chart;

@@ -50,6 +50,16 @@ RecordTexts decodeRecord(const char *r)
     return t;
 }
 
+bool archiveHoldsRecords(const ArchiveHeader &header)
+{
+    const int series = std::min<int>(header.seriesCount, int(header.recordCounts.size()));
+    for (int s = 0; s < series; ++s) {
+        if (header.recordCounts[size_t(s)] > 0)
+            return true;
+    }
+    return false;
+}
+
 void flash2qvd01(MeasurementTable &table, const ArchiveHeader &header, const QByteArray &image, quint8 mode)
 {
     // Append adds every record as New does; nothing is skipped.

@@ -24,6 +24,9 @@ QString dateText(quint8 day, quint8 month, quint8 year);
 // Decodes the 24 bytes at `record`.
 RecordTexts decodeRecord(const char *record);
 
+// The header promises at least one record: a series within seriesCount has a count above 0.
+bool archiveHoldsRecords(const ArchiveHeader &header);
+
 // Appends and posts one row per record of the image, series by series (EN_CH 1..16, N from
 // 1 in each). Does nothing when the table is not open. Mode 0 is a new table, 1 an append;
 // both add every record. Records that would lie past the image's end are not read.

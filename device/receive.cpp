@@ -246,8 +246,15 @@ void TForm2::enterState(State next)
 void TForm2::Timer1Timer()
 {
     Timer1.stop();
-    if (m_state != State::Waiting || CommPortDriver1.OpenPort())
+    if (m_state != State::Waiting)
         return;
+    const bool wasOpen = CommPortDriver1.connected();
+    if (CommPortDriver1.OpenPort()) {
+        // A port that appeared only now never got the request sent when the dialog showed.
+        if (!wasOpen)
+            CommPortDriver1.WriteOneByte(m_protocol.requestIdentification());
+        return;
+    }
 
     enterState(State::Searching);
     const QStringList &names = kve::portNames();

@@ -312,6 +312,14 @@ void DbfFile::open(const QString &path)
     char after = 0;
     m_uncountedBytes = fileSize > dataEnd
                        && (fileSize != dataEnd + 1 || readAt(fileDescriptor(), dataEnd, &after, 1) != 0 || after != '\x1A');
+    m_uncountedRecords = 0;
+    if (m_uncountedBytes) {
+        const qint64 tail = fileSize - dataEnd;
+        char last = 0;
+        const bool endByte = tail % m_recordLength == 1 && readAt(fileDescriptor(), fileSize - 1, &last, 1) == 0 && last == '\x1A';
+        if (tail % m_recordLength == 0 || endByte)
+            m_uncountedRecords = tail / m_recordLength;
+    }
 
     // No index file is ever kept: a flag left by another program is cleared. Should that
     // fail, the file stays as it was and the flag is harmless.
@@ -329,15 +337,29 @@ void DbfFile::close()
     m_recordCount = 0;
     m_fileSize = 0;
     m_uncountedBytes = false;
+    m_uncountedRecords = 0;
 }
 
 void DbfFile::writeRecord(int record, const QByteArray &raw)
 {
     const bool appending = record >= m_recordCount;
-    if (appending && m_uncountedBytes)
-        throw TableError(QStringLiteral("Строка не записана: в файле «%1» после строк, учтённых в заголовке, есть другие данные "
-                                        "(возможно, запись другой программы прервалась), и новая строка легла бы на них")
-                             .arg(QDir::toNativeSeparators(m_path)));
+    if (appending && m_uncountedBytes) {
+        // Nothing is written over those bytes and nothing is dropped: the rows the header
+        // counts stay as they are, and so does what follows them.
+        const QString file = QDir::toNativeSeparators(m_path);
+        if (m_uncountedRecords > 0)
+            throw TableError(QStringLiteral("Строка не добавлена: в файле «%1» за строками, учтёнными в заголовке (%2), "
+                                            "лежат строки, не учтённые в нём (%3), — след прерванной записи. "
+                                            "Файл оставлен как есть, чтобы их не затереть")
+                                 .arg(file)
+                                 .arg(m_recordCount)
+                                 .arg(m_uncountedRecords));
+        throw TableError(QStringLiteral("Строка не добавлена: в файле «%1» за строками, учтёнными в заголовке (%2), "
+                                        "лежат ещё %3 байт, не учтённых в нём. Файл оставлен как есть, чтобы их не затереть")
+                             .arg(file)
+                             .arg(m_recordCount)
+                             .arg(m_fileSize - (m_headerLength + qint64(m_recordCount) * m_recordLength)));
+    }
     writeToFile({FilePatch{m_headerLength + qint64(record) * m_recordLength, raw}}, appending ? record + 1 : m_recordCount);
     if (appending) {
         m_records.append(raw);

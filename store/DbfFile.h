@@ -69,6 +69,9 @@ private:
     // The file holds bytes after the records its header counts, other than one end-of-file
     // byte (a writer that died before counting its row): nothing may be written over them.
     bool m_uncountedBytes = false;
+    // Those bytes are that many whole records (and maybe an end byte): the trace of an
+    // interrupted write of this layout. 0 when they are anything else.
+    qint64 m_uncountedRecords = 0;
     QByteArray m_records;       // all records, raw, deletion flag included
     int m_recordCount = 0;
 };

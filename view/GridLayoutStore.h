@@ -28,6 +28,11 @@ void load_grid_layout(QSettings &settings, const QString &valueName, TDBGridPro 
 // store's reason when the value cannot be written.
 void save_grid_layout(QSettings &settings, const QString &valueName, TDBGridPro &grid);
 
+// Stores the layouts of grids 1..16 under "Table_1".."Table_16". A value that cannot be
+// written does not stop the others; the failures are told in one text, empty when all
+// went well.
+QString save_layout_all(QSettings &settings, std::array<TDBGridPro *, kSeriesCount> grids);
+
 // With the table open, loads "Table_1".."Table_16" into grids 1..16. A layout that cannot
 // be read leaves that grid as it is and does not stop the others: the messages are
 // returned, in grid order, for the application's error box (empty when all went well).

@@ -1,4 +1,4 @@
-// "Создать" of an empty archive, and the splash window.
+// "Создать" of an archive without records, and the splash window.
 #include "FakeNotifier.h"
 #include "ModalHelper.h"
 #include "app/ProgramHarness.h"
@@ -26,12 +26,32 @@ class CreateAndSplashTest : public QObject {
 private slots:
     void cleanup() { testing::stopWatchers(); }
 
+    void emptyArchiveLeavesEmptyFileAndNoFileState_data()
+    {
+        QTest::addColumn<QStringList>("archive");   // the emulator's archive options
+        QTest::addColumn<QByteArray>("before");     // the file of that name before; empty: none
+        const QStringList noSeries{QStringLiteral("--records"), QStringLiteral("0")};
+        const QStringList noRecords{QStringLiteral("--series-count"), QStringLiteral("3"), QStringLiteral("--records"),
+                                    QStringLiteral("0,0,0")};
+        const QByteArray kept("not replaced: nothing was downloaded");
+        QTest::newRow("no series, new name") << noSeries << QByteArray();
+        QTest::newRow("series without records, new name") << noRecords << QByteArray();
+        QTest::newRow("no series, existing file") << noSeries << kept;
+        QTest::newRow("series without records, existing file") << noRecords << kept;
+    }
+
     void emptyArchiveLeavesEmptyFileAndNoFileState()
     {
+        QFETCH(QStringList, archive);
+        QFETCH(QByteArray, before);
         QTemporaryDir dir;
         QDir::setCurrent(dir.path());
         const QString path = dir.filePath(QStringLiteral("empty.db"));
-        harness::Emulator emulator({QStringLiteral("--fast"), QStringLiteral("--records"), QStringLiteral("0")});
+        if (!before.isEmpty()) {
+            QFile existing(path);
+            QVERIFY(existing.open(QIODevice::WriteOnly) && existing.write(before) == before.size());
+        }
+        harness::Emulator emulator(QStringList{QStringLiteral("--fast")} + archive);
         QVERIFY2(emulator.ready(), qPrintable(emulator.startupText()));
 
         testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
@@ -44,11 +64,14 @@ private slots:
         QVERIFY2(saved->answered, qPrintable(saved->problem));
 
         QCOMPARE(boxes.texts(), QStringList({QStringLiteral("Архив прибора пуст!")}));
-        QCOMPARE(windows.form2->archiveHeader().seriesCount, quint8(0));
-        // The new file stays, with no rows; the window is in the no-file state.
+        // A new file stays, with no rows; a file of that name stays as it was.
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.size(), qint64(578));
+        if (before.isEmpty())
+            QCOMPARE(file.size(), qint64(578));
+        else
+            QCOMPARE(file.readAll(), before);
+        // The window is in the no-file state.
         QVERIFY(!main->dbOpen());
         QVERIFY(!main->table().isOpen());
         QVERIFY(!main->items().N5->isEnabled());

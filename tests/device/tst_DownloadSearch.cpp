@@ -8,6 +8,7 @@
 #include <QtTest>
 #include <chrono>
 #include <atomic>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -118,6 +119,37 @@ private slots:
         QVERIFY(!dlg.commPort().connected());
         QCOMPARE(below.read(0), QByteArray());
         QCOMPARE(beyond.read(0), QByteArray());
+    }
+
+    // The adapter is plugged in after the dialog showed: the request sent then went nowhere,
+    // so the check that finds COM2 open asks again, and the download completes.
+    void com2AppearingBeforeTheCheckIsAsked()
+    {
+        // Long enough for the emulator to come up first; it is checked below.
+        constexpr std::chrono::milliseconds check{8000};
+        TForm2 dlg(nullptr);
+        dlg.setWaits(check, kShortPauseMs);
+        std::unique_ptr<EmulatorProcess> emu;
+        bool upBeforeCheck = false;
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, &dlg, [&] { dlg.findChild<QPushButton *>(QStringLiteral("Button1"))->click(); });
+        QTimer::singleShot(0, &dlg, [&] {
+            QVERIFY(!dlg.commPort().connected());
+            QFile::remove(kve::portLinkDirectory() + QStringLiteral("/com2"));
+            emu = std::make_unique<EmulatorProcess>(QStringList{QStringLiteral("--fast"), QStringLiteral("--verbose")});
+            upBeforeCheck = emu->ready() && dlg.checkTimer().isActive() && !dlg.commPort().connected();
+            guard.start(30000);
+        });
+        const int result = dlg.exec();
+        QVERIFY2(emu && emu->ready(), emu ? qPrintable(emu->errors()) : "no emulator");
+        QVERIFY2(upBeforeCheck, "the emulator came up only after the check");
+        QCOMPARE(result, 1);
+        QVERIFY2(emu->log().contains("got 'V'"), qPrintable(emu->errors()));
+        QVERIFY2(emu->log().contains("got 'N'"), qPrintable(emu->errors()));
+        QVERIFY(dlg.archiveHeader().seriesCount > 0);
+        // No search took place.
+        QCOMPARE(dlg.findChild<QLabel *>(QStringLiteral("Label1"))->text(), QString());
     }
 
     void probeAnswerOtherThanZIsNoInstrument()

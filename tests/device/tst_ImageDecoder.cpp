@@ -59,6 +59,32 @@ class TestImageDecoder : public QObject {
     }
 
 private slots:
+    // Only counts within the series count promise records.
+    void archiveHoldsRecordsWithinItsSeriesCount_data()
+    {
+        QTest::addColumn<int>("seriesCount");
+        QTest::addColumn<QList<int>>("counts");
+        QTest::addColumn<bool>("holds");
+        QTest::newRow("no series") << 0 << QList<int>{} << false;
+        QTest::newRow("no series, counts beyond") << 0 << QList<int>{4, 2} << false;
+        QTest::newRow("three series, all 0") << 3 << QList<int>{0, 0, 0} << false;
+        QTest::newRow("two series, a count beyond them") << 2 << QList<int>{0, 0, 7} << false;
+        QTest::newRow("three series, the last has one") << 3 << QList<int>{0, 0, 1} << true;
+        QTest::newRow("series count above 16") << 200 << QList<int>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5} << true;
+    }
+
+    void archiveHoldsRecordsWithinItsSeriesCount()
+    {
+        QFETCH(int, seriesCount);
+        QFETCH(QList<int>, counts);
+        QFETCH(bool, holds);
+        ArchiveHeader header;
+        header.seriesCount = quint8(seriesCount);
+        for (int s = 0; s < counts.size(); ++s)
+            header.recordCounts[size_t(s)] = quint16(counts[s]);
+        QCOMPARE(kve::archiveHoldsRecords(header), holds);
+    }
+
     void init() { QLocale::setDefault(QLocale(QLocale::Russian)); }
 
     void times_data()

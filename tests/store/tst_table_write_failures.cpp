@@ -1,6 +1,6 @@
 // A write to the table that fails (file size limit, full file system) leaves the file as it
 // was before the post, the error reaches the caller, and the table goes on working. A file
-// whose header counts fewer rows than it holds is never written over its uncounted bytes.
+// whose header counts fewer rows than it holds is never written over its uncounted bytes, and the refusal says what they are.
 // After each failure the file is read back by a plain reader of its bytes, not by the table.
 
 #include "store/MeasurementTable.h"
@@ -294,15 +294,22 @@ private slots:
     {
         QTest::addColumn<int>("tailBytes");       // bytes kept after the two counted rows
         QTest::addColumn<bool>("tailEndsWithEndByte");
-        QTest::newRow("a whole row and the end byte") << 227 << true;
-        QTest::newRow("part of a row") << 100 << false;
-        QTest::newRow("one byte that is no end byte") << 1 << false;
+        QTest::addColumn<QString>("told");        // what the refusal says of the tail
+        const QString interrupted = QStringLiteral("за строками, учтёнными в заголовке (2), лежат строки, не учтённые в нём (1), "
+                                                   "— след прерванной записи");
+        QTest::newRow("a whole row and the end byte") << 227 << true << interrupted;
+        QTest::newRow("a whole row, no end byte") << 226 << false << interrupted;
+        QTest::newRow("part of a row") << 100 << false
+                                       << QStringLiteral("за строками, учтёнными в заголовке (2), лежат ещё 100 байт, не учтённых в нём");
+        QTest::newRow("one byte that is no end byte") << 1 << false
+                                                      << QStringLiteral("за строками, учтёнными в заголовке (2), лежат ещё 1 байт");
     }
 
     void uncountedBytesAreNeverWrittenOver()
     {
         QFETCH(int, tailBytes);
         QFETCH(bool, tailEndsWithEndByte);
+        QFETCH(QString, told);
         const QString file = path("uncounted.db");
         makeTable(file, {"first", "second", "third"});
         QByteArray b = readAll(file);
@@ -318,7 +325,10 @@ private slots:
         t.last();
         QCOMPARE(t.fieldText("COMMENT"), QStringLiteral("second"));
         const QString error = errorOf([&] { appendRow(t, 3, 1, "over the tail"); });
-        QVERIFY2(error.contains(QStringLiteral("после строк, учтённых в заголовке")), qPrintable(error));
+        QVERIFY2(error.contains(told), qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("Файл оставлен как есть")), qPrintable(error));
+        // Nothing says another program did it: this program's own append may have been cut.
+        QVERIFY2(!error.contains(QStringLiteral("программ")), qPrintable(error));
         QVERIFY2(error.contains(QDir::toNativeSeparators(file)), qPrintable(error));
         QCOMPARE(readAll(file), b);
         QCOMPARE(t.recordCount(), 2);

@@ -61,6 +61,7 @@ private slots:
     void emptyTextChangesNothing();
     void nothingLoadsWithoutAnOpenTable();
     void unwritableSettingsAreAnError();
+    void storingAllTellsFailuresInOneText();
 
 private:
     MeasurementTable *m_table = nullptr;
@@ -252,6 +253,26 @@ void TestGridLayoutStore::unwritableSettingsAreAnError()
     } catch (const LayoutTextError &e) {
         QVERIFY2(e.text().contains(QStringLiteral("Table_1")), qPrintable(e.text()));
     }
+}
+
+// The close step stores all sixteen and tells what failed once, with every value named.
+void TestGridLayoutStore::storingAllTellsFailuresInOneText()
+{
+    Grids grids(*m_table);
+    auto settings = openSettings();
+    QCOMPARE(save_layout_all(*settings, grids.grids), QString());
+    QCOMPARE(settings->childKeys().size(), 16);
+
+    QFile blocker(QDir::current().absoluteFilePath(QStringLiteral("blocker")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QSettings blocked(blocker.fileName() + QStringLiteral("/KVE.conf"), QSettings::IniFormat);
+    blocked.beginGroup(QStringLiteral("1.0"));
+    QCOMPARE(save_layout_all(blocked, grids.grids),
+             QStringLiteral("Не удалось записать параметры «Table_1», «Table_2», «Table_3», «Table_4», «Table_5», «Table_6», "
+                            "«Table_7», «Table_8», «Table_9», «Table_10», «Table_11», «Table_12», «Table_13», «Table_14», "
+                            "«Table_15», «Table_16» в файл настроек ")
+                 + blocker.fileName() + QStringLiteral("/KVE.conf: нет доступа"));
 }
 
 QTEST_MAIN(TestGridLayoutStore)
