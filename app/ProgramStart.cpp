@@ -1,3 +1,4 @@
+#include "InterruptedCreate.h"
 #include "KveApplication.h"
 #include "ProgramWindows.h"
 #include "logo.h"
@@ -23,6 +24,8 @@ int runProgram(int argc, char *argv[])
     windows.form5->exec();
     windows.form5.reset();
     windows.form1->showMaximized();
+    // A table a killed copy was writing over an old one: the operator learns where it is.
+    runCommand([&] { recoverInterruptedCreates(windows.form1.get()); });
     return app.exec();
 }
 

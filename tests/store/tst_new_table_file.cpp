@@ -3,7 +3,11 @@
 // gets the table in place, with the old bytes put back when writing fails; temporary files
 // left by a crash are removed, one another copy still writes is not, nor anything else.
 // Permission bits mean nothing to root (CI runs as root): the checks then run as "nobody".
+// Writing in place survives a kill at any instant: a child run of this program
+// (`--in-place-child`) is killed at chosen steps, and the next start's recovery is checked.
 
+#include "store/FileGuard.h"
+#include "store/InPlaceReplace.h"
 #include "store/MeasurementTable.h"
 #include "store/NewTableFile.h"
 
@@ -17,8 +21,10 @@
 #include <cstring>
 #include <grp.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+using kve::InPlaceReplace;
 using kve::MeasurementTable;
 using kve::NewTableFile;
 using kve::TableError;
@@ -124,6 +130,56 @@ void writeRows(const QString &path, const QStringList &comments)
 
 QString permissionDenied() { return QString::fromLocal8Bit(std::strerror(EACCES)); }
 
+QStringList numbered(const QString &stem, int count)
+{
+    QStringList texts;
+    for (int i = 1; i <= count; ++i)
+        texts << stem.arg(i);
+    return texts;
+}
+
+// The bytes of a table apart from its date of the last update, which depends on the day.
+QByteArray withoutDate(QByteArray bytes)
+{
+    if (bytes.size() > 4)
+        bytes.replace(1, 3, QByteArray(3, '\0'));
+    return bytes;
+}
+
+// The child: writes a table of `rows` rows over `target` in place and stops for good at
+// the step `stop` ("staging": while the rows are written), telling the parent "at".
+int runInPlaceChild(const QString &target, int rows, const QString &stop)
+{
+    const auto halt = [] {
+        std::printf("at\n");
+        std::fflush(stdout);
+        for (;;)
+            ::pause();
+    };
+    InPlaceReplace::setStepObserver([&](const QString &step) {
+        if (step == stop)
+            halt();
+    });
+    NewTableFile file(target);
+    if (!file.inPlace()) {
+        std::printf("not in place\n");
+        return 2;
+    }
+    if (stop == QLatin1String("staging")) {
+        MeasurementTable t;
+        t.setFilePath(file.writePath());
+        t.create();
+        t.append();
+        t.setFieldInt("N", 1);
+        t.post();
+        halt();
+    }
+    writeRows(file.writePath(), numbered(QStringLiteral("new %1"), rows));
+    file.commit();
+    std::printf("committed\n");
+    return 0;
+}
+
 } // namespace
 
 class NewTableFileTest : public QObject {
@@ -131,7 +187,10 @@ class NewTableFileTest : public QObject {
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QTemporaryDir> m_data;
     QString path(const QString &name) const { return m_dir->filePath(name); }
+    QString operationsFolder() const { return m_data->filePath("Dorvatek/KVE/replace"); }
+    QStringList operations() const { return QDir(operationsFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot); }
 
 private slots:
     void init()
@@ -140,6 +199,12 @@ private slots:
         QVERIFY(m_dir->isValid());
         // Reachable and writable for the user the checks run as.
         QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7777)));
+        // The user's own data folder, where copies of files written in place are kept.
+        m_data = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_data->isValid());
+        QVERIFY(QFile::setPermissions(m_data->path(), QFileDevice::Permissions(0x7777)));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_data->path()));
+        QCOMPARE(InPlaceReplace::backupFolder(), m_data->filePath("Dorvatek/KVE"));
     }
 
     void cleanup()
@@ -147,6 +212,8 @@ private slots:
         // A folder the checks made read-only must not keep the cleanup out.
         QFile::setPermissions(path("ro"), QFileDevice::Permissions(0x7777));
         m_dir.reset();
+        m_data.reset();
+        qunsetenv("XDG_DATA_HOME");
     }
 
     // A target the user may not write ends in an error with the system's text, and nothing
@@ -249,10 +316,13 @@ private slots:
             QVERIFY(user.ok());
             NewTableFile file(target);
             QVERIFY(file.inPlace());
-            QCOMPARE(file.writePath(), target);
+            // Written first where a kill cannot cost the old table, then over it.
+            QVERIFY(file.writePath().startsWith(operationsFolder() + "/"));
             writeRows(file.writePath(), {"new", "rows"});
+            QCOMPARE(readAll(target).mid(577 + 60, 3), QByteArray("old"));
             file.commit();
         }
+        QCOMPARE(operations(), QStringList());
         const QByteArray after = readAll(target);
         QCOMPARE(after.size(), 577 + 2 * 226 + 1);
         QCOMPARE(after.mid(577 + 60, 3), QByteArray("new"));
@@ -347,7 +417,233 @@ private slots:
         QVERIFY(QFileInfo(path(".kve-LinkLink.part")).isSymLink());
         held.close();
     }
+    // A writable file of another user in a shared sticky folder, which this user may not
+    // rename over: the table is written over it in place, and it stays that user's file.
+    void stickyFolderTakesTableInPlace()
+    {
+        if (!running_as_root())
+            QSKIP("only root can make a file of another user here");
+        QVERIFY(QDir(m_dir->path()).mkdir("shared"));
+        QVERIFY(::chmod(QFile::encodeName(path("shared")).constData(), 01777) == 0);
+        const QString target = path("shared/target.db");
+        writeRows(target, {"old"});
+        QVERIFY(QFile::setPermissions(target, QFileDevice::Permissions(0x6666)));
+        bool inPlace = true;
+        QString error;
+        {
+            Unprivileged user;
+            QVERIFY(user.ok());
+            try {
+                NewTableFile file(target);
+                inPlace = file.inPlace();
+                writeRows(file.writePath(), {"new", "rows"});
+                file.commit();
+            } catch (const TableError &e) {
+                error = e.text();
+            }
+        }
+        QCOMPARE(error, QString());
+        QVERIFY(!inPlace);   // the rename was tried first
+        const QByteArray after = readAll(target);
+        QCOMPARE(after.size(), 577 + 2 * 226 + 1);
+        QCOMPARE(after.mid(577 + 60, 3), QByteArray("new"));
+        QCOMPARE(after.mid(577 + 226 + 60, 4), QByteArray("rows"));
+        QCOMPARE(QFileInfo(target).ownerId(), 0u);
+        QCOMPARE(entries(path("shared")), QStringList({"target.db"}));
+        QCOMPARE(operations(), QStringList());
+    }
+
+    // The replaced file keeps its permission bits, and its owner and group where the user
+    // may set them (root here), not those of a new file.
+    void replacedFileKeepsItsAccess()
+    {
+        const QString target = path("target.db");
+        writeRows(target, {"old"});
+        QVERIFY(::chmod(QFile::encodeName(target).constData(), 0604) == 0);
+        giveToTestUser(target);
+        const uint owner = QFileInfo(target).ownerId();
+        const uint group = QFileInfo(target).groupId();
+        const mode_t oldMask = ::umask(022);
+        {
+            NewTableFile file(target);
+            writeRows(file.writePath(), {"new"});
+            file.commit();
+        }
+        ::umask(oldMask);
+        QCOMPARE(readAll(target).mid(577 + 60, 3), QByteArray("new"));
+        struct stat st {};
+        QVERIFY(::stat(QFile::encodeName(target).constData(), &st) == 0);
+        QCOMPARE(int(st.st_mode & 07777), 0604);
+        QCOMPARE(uint(st.st_uid), owner);
+        QCOMPARE(uint(st.st_gid), group);
+        if (running_as_root())
+            QCOMPARE(uint(st.st_uid), uint(kNobody));
+    }
+
+    // A link as the chosen name: the file it names gets the table, the link stays a link.
+    void linkIsFollowed_data()
+    {
+        QTest::addColumn<bool>("existing");
+        QTest::newRow("link to a table") << true;
+        QTest::newRow("link to no file yet") << false;
+    }
+
+    void linkIsFollowed()
+    {
+        QFETCH(bool, existing);
+        QVERIFY(QDir(m_dir->path()).mkdir("real"));
+        const QString real = path("real/table.db");
+        if (existing)
+            writeRows(real, {"old"});
+        QVERIFY(QFile::link(real, path("link.db")));
+        {
+            NewTableFile file(path("link.db"));
+            QCOMPARE(QFileInfo(file.writePath()).absolutePath(), path("real"));
+            writeRows(file.writePath(), {"new"});
+            file.commit();
+        }
+        QVERIFY(QFileInfo(path("link.db")).isSymLink());
+        QCOMPARE(QFileInfo(path("link.db")).symLinkTarget(), real);
+        QCOMPARE(readAll(real).mid(577 + 60, 3), QByteArray("new"));
+        QCOMPARE(entries(path("real")), QStringList({"table.db"}));
+        QCOMPARE(entries(m_dir->path()), QStringList({"link.db"}));
+    }
+
+    // A link planted at a temporary name is never written through, not even a dangling one.
+    void plantedLinkIsNotWrittenThrough()
+    {
+        QVERIFY(writeAll(path("victim.db"), "keep"));
+        QVERIFY(QFile::link(path("victim.db"), path(".kve-Planted1.part")));
+        QVERIFY(QFile::link(path("nowhere.db"), path(".kve-Planted2.part")));
+        QCOMPARE(kve::createNewFile(path(".kve-Planted1.part"), true), EEXIST);
+        QCOMPARE(kve::createNewFile(path(".kve-Planted2.part"), true), EEXIST);
+        QCOMPARE(readAll(path("victim.db")), QByteArray("keep"));
+        QVERIFY(!QFileInfo::exists(path("nowhere.db")));
+    }
+
+    // Killed at a step of writing in place: the old table is whole on disk (where the
+    // target was, or as the kept copy), and the next start puts it back over the target, or
+    // keeps it and names it when the target was changed since.
+    void killedWhileWritingInPlace_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<bool>("changedSince");
+        QTest::addColumn<bool>("targetWasTouched");
+        QTest::newRow("while the rows are written") << "staging" << false << false;
+        QTest::newRow("old bytes kept") << "kept" << false << false;
+        QTest::newRow("first part written") << "written 65536" << false << true;
+        QTest::newRow("second part written") << "written 131072" << false << true;
+        QTest::newRow("all written, not yet counted") << "replaced" << false << true;
+        QTest::newRow("changed since") << "written 65536" << true << true;
+    }
+
+    void killedWhileWritingInPlace()
+    {
+        QFETCH(QString, step);
+        QFETCH(bool, changedSince);
+        QFETCH(bool, targetWasTouched);
+        QVERIFY(QDir(m_dir->path()).mkdir("ro"));
+        const QString target = path("ro/target.db");
+        writeRows(target, numbered(QStringLiteral("old %1"), 5));
+        giveToTestUser(target);
+        QVERIFY(QFile::setPermissions(path("ro"), QFileDevice::Permissions(0x5555)));
+        const QByteArray before = readAll(target);
+        writeRows(path("expected.db"), numbered(QStringLiteral("new %1"), 1000));
+        const QByteArray expected = withoutDate(readAll(path("expected.db")));
+        QCOMPARE(expected.size(), 577 + 1000 * 226 + 1);
+
+        QProcess child;
+        child.setProgram(QCoreApplication::applicationFilePath());
+        child.setArguments({"--in-place-child", target, "1000", step});
+        if (running_as_root()) {
+            child.setChildProcessModifier([] {
+                if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+                    ::_exit(3);
+            });
+        }
+        child.start();
+        QVERIFY(child.waitForStarted(30000));
+        QByteArray out;
+        QElapsedTimer clock;
+        clock.start();
+        while (!out.contains("at\n") && child.state() == QProcess::Running && clock.elapsed() < 60000) {
+            child.waitForReadyRead(1000);
+            out += child.readAllStandardOutput();
+        }
+        ::kill(pid_t(child.processId()), SIGKILL);
+        QVERIFY(child.waitForFinished(30000));
+        QVERIFY2(out == "at\n", out.constData());
+
+        // Right after the kill: the old table whole, where the operator had it or kept.
+        const QByteArray left = readAll(target);
+        if (!targetWasTouched)
+            QCOMPARE(left, before);
+        else if (step == QLatin1String("replaced"))
+            QCOMPARE(withoutDate(left), expected);
+        else
+            QVERIFY(left != before && withoutDate(left) != expected);
+        if (step != QLatin1String("staging")) {
+            QCOMPARE(operations().size(), 1);
+            QCOMPARE(readAll(operationsFolder() + "/" + operations()[0] + "/old.db"), before);
+        }
+        QByteArray changed = left;
+        if (changedSince) {
+            changed[577 + 60] = 'Z';
+            QVERIFY(writeAll(target, changed));
+        }
+
+        // The next start.
+        const QList<InPlaceReplace::Interrupted> found = InPlaceReplace::recoverInterrupted();
+        QCOMPARE(operations(), QStringList());
+        if (step == QLatin1String("staging")) {
+            QCOMPARE(found.size(), 0);
+            QCOMPARE(readAll(target), before);
+            return;
+        }
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found[0].target, target);
+        if (!changedSince) {
+            QCOMPARE(found[0].keptCopy, QString());
+            QCOMPARE(readAll(target), before);
+            QCOMPARE(QDir(m_data->filePath("Dorvatek/KVE/kept")).entryList(QDir::Files), QStringList());
+        } else {
+            const QStringList kept = QDir(m_data->filePath("Dorvatek/KVE/kept")).entryList(QDir::Files);
+            QCOMPARE(kept.size(), 1);
+            QVERIFY2(QRegularExpression("^target-\\d{8}-\\d{6}\\.db$").match(kept[0]).hasMatch(), qPrintable(kept[0]));
+            QCOMPARE(found[0].keptCopy, m_data->filePath("Dorvatek/KVE/kept/" + kept[0]));
+            QCOMPARE(readAll(found[0].keptCopy), before);
+            QCOMPARE(readAll(target), changed);
+        }
+        QCOMPARE(entries(path("ro")), QStringList({"target.db"}));
+    }
+
+    // Another copy still writing in place: its files are left alone by this start.
+    void runningWriteIsLeftAlone()
+    {
+        QVERIFY(QDir(m_dir->path()).mkdir("ro"));
+        const QString target = path("ro/target.db");
+        writeRows(target, {"old"});
+        giveToTestUser(target);
+        QVERIFY(QFile::setPermissions(path("ro"), QFileDevice::Permissions(0x5555)));
+        Unprivileged user;
+        QVERIFY(user.ok());
+        NewTableFile file(target);
+        QVERIFY(file.inPlace());
+        writeRows(file.writePath(), {"new"});
+        QCOMPARE(InPlaceReplace::recoverInterrupted().size(), 0);
+        QVERIFY(QFileInfo::exists(file.writePath()));
+        file.commit();
+        QCOMPARE(readAll(target).mid(577 + 60, 3), QByteArray("new"));
+    }
 };
 
-QTEST_GUILESS_MAIN(NewTableFileTest)
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc > 4 && qstrcmp(argv[1], "--in-place-child") == 0)
+        return runInPlaceChild(app.arguments().value(2), app.arguments().value(3).toInt(), app.arguments().value(4));
+    NewTableFileTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_new_table_file.moc"
