@@ -48,7 +48,17 @@ QString FileReplacement::failureText(const QString &target, const QString &reaso
 
 FileReplacement::FileReplacement(const QString &target) : m_target(target)
 {
-    const QFileInfo info(target);
+    // Through a link its target is replaced, not the link.
+    const QFileInfo link(target);
+    const QString real = link.isSymLink() ? link.symLinkTarget() : target;
+    // A file this user may not write is never replaced, not even by a rename.
+    if (QFileInfo::exists(real)) {
+        const QString why = cannotWrite(real);
+        if (!why.isEmpty())
+            throw Error(failureText(target, why), QStringLiteral("opening %1 for writing").arg(real));
+    }
+    m_destination = real;
+    const QFileInfo info(real);
     // Made by QTemporaryFile so that the name is new; written through a handle of our own
     // without Qt's buffer, so that every failed write is seen with its reason.
     QTemporaryFile reserve(info.absoluteDir().filePath(QStringLiteral(".kve-XXXXXXXX.part")));
@@ -127,9 +137,9 @@ void FileReplacement::commit()
     m_file.close();
     if (m_file.error() != QFileDevice::NoError)
         fail(m_file.errorString(), QStringLiteral("close"));
-    const QString failed = replaceFile(m_file.fileName(), m_target);
+    const QString failed = replaceFile(m_file.fileName(), m_destination);
     if (!failed.isEmpty())
-        fail(failed, QStringLiteral("rename to %1").arg(m_target));
+        fail(failed, QStringLiteral("rename to %1").arg(m_destination));
     m_committed = true;
     QIODevice::close();
 }

@@ -14,7 +14,8 @@ namespace kve {
 // write() returns (such as a PDF engine) cannot lose it.
 class FileReplacement : public QIODevice {
 public:
-    // Makes the temporary file, open for writing. Throws kve::Error.
+    // Makes the temporary file, open for writing; refuses an existing target this user may
+    // not write. Throws kve::Error.
     explicit FileReplacement(const QString &target);
     // Removes the temporary file unless it was committed.
     ~FileReplacement() override;
@@ -39,6 +40,7 @@ private:
     [[noreturn]] void fail(const QString &reason, const QString &step);
 
     QString m_target;
+    QString m_destination;   // the target, or the file its link points to
     QFile m_file;
     QByteArray m_buffer;
     QString m_failure;   // the system's reason of the first failed write

@@ -111,6 +111,27 @@ private slots:
         QCOMPARE(entries(dir.path()), QStringList({QStringLiteral("book.xls")}));
     }
 
+    // Saved through a link: the file it points to gets the content, the link stays a link.
+    void linkKeepsPointingAtTheNewContent()
+    {
+        QTemporaryDir dir;
+        const QString real = dir.filePath(QStringLiteral("real.xls"));
+        const QString link = dir.filePath(QStringLiteral("link.xls"));
+        QFile old(real);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old contents");
+        old.close();
+        QVERIFY(QFile::link(real, link));
+        {
+            kve::FileReplacement file(link);
+            file.write("new contents");
+            file.commit();
+        }
+        QCOMPARE(QFileInfo(link).symLinkTarget(), real);
+        QCOMPARE(bytesOf(real), QByteArray("new contents"));
+        QCOMPARE(entries(dir.path()), QStringList({QStringLiteral("link.xls"), QStringLiteral("real.xls")}));
+    }
+
     // Given up without commit: the target as it was, nothing left beside it.
     void abandonedLeavesNothing()
     {
