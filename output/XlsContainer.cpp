@@ -3,7 +3,6 @@
 #include "XlsWorkbook.h"
 #include "store/FileReplacement.h"
 
-
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-memory.h>
