@@ -4,7 +4,10 @@
 #include "HeaveChart.h"
 #include "WallClockAxis.h"
 #include "param_graf.h"
+#include "store/Error.h"
 #include "store/MeasurementTable.h"
+#include "ui/PdfFile.h"
+#include "ui/PrinterChoice.h"
 
 #include <QChart>
 #include <QChartView>
@@ -17,7 +20,6 @@
 #include <QLineSeries>
 #include <QPainter>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -270,27 +272,50 @@ void TForm3::CheckBox1Click()
 
 void TForm3::Button1Click()
 {
-    // No printer installed: nothing to print on.
-    if (!m_printer) {
-        const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-        if (info.isNull())
+    // The installed printers and "PDF-файл", as the report offers: without a printer the
+    // chart still reaches a file.
+    kve::PrinterChoiceDialog choice(this);
+    if (choice.exec() != QDialog::Accepted)
+        return;
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    if (choice.printsToFile()) {
+        const QString path = kve::askPdfFileName(this);
+        if (path.isEmpty())
             return;
-        m_printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+        m_printer->setPageOrientation(QPageLayout::Landscape);
+        QPageLayout layout = m_printer->pageLayout();
+        layout.setMargins(QMarginsF());
+        kve::writePdfFile(path, layout, m_printer->resolution(), QStringLiteral("График"),
+                          [this](QPagedPaintDevice &pdf) { return paintChart(pdf); });
+        return;
     }
-    printChart(*m_printer);
+    m_printer->setOutputFormat(QPrinter::NativeFormat);
+    m_printer->setPrinterName(choice.printerName());
+    if (!printChart(*m_printer))
+        throw kve::Error(QStringLiteral("Не удалось начать печать на принтере \"%1\".").arg(choice.printerName()));
 }
 
-void TForm3::printChart(QPrinter &printer)
+bool TForm3::printChart(QPrinter &printer)
 {
     printer.setPageOrientation(QPageLayout::Landscape);
     printer.setFullPage(true);
+    return paintChart(printer);
+}
+
+bool TForm3::paintChart(QPagedPaintDevice &device)
+{
     QPainter painter;
-    if (!painter.begin(&printer))
-        return;
-    const QRectF page = printer.paperRect(QPrinter::DevicePixel);
-    const QRectF target = kve::chartPrintArea(QRectF(QPointF(0, 0), page.size()));
+    if (!painter.begin(&device))
+        return false;
+    // Measured from the paper's corner, whatever margin the device keeps.
+    const int dpi = device.logicalDpiX();
+    const QRect paper = device.pageLayout().fullRectPixels(dpi);
+    const QRect paint = device.pageLayout().paintRectPixels(dpi);
+    painter.translate(paper.topLeft() - paint.topLeft());
+    const QRectF target = kve::chartPrintArea(QRectF(QPointF(0, 0), paper.size()));
     Chart1View->render(&painter, target, QRect(), Qt::IgnoreAspectRatio);
-    painter.end();
+    return painter.end();
 }
 
 void runChartCommand(TForm4 &dialog, TForm3 &chart)

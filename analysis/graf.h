@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QGraphicsSimpleTextItem;
+class QPagedPaintDevice;
 class QPrinter;
 class QPushButton;
 class TForm4;
@@ -54,12 +55,16 @@ public:
     double drawnLabelStep() const;
 
     // Prints the chart as one page: landscape, stretched over the page less 4 % margins.
-    void printChart(QPrinter &printer);
+    // False when the printer cannot start.
+    bool printChart(QPrinter &printer);
+    // Paints the chart as one page of the device, stretched over the page less 4 % margins.
+    bool paintChart(QPagedPaintDevice &device);
 
 public slots:
     // Fills the chart from the table; false (after the error box) when a row cannot be read.
     bool FormShow();
     void CheckBox1Click();
+    // Asks for the printer or "PDF-файл" and prints the chart there.
     void Button1Click();
 
 protected:

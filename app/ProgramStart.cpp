@@ -9,10 +9,17 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include <csignal>
+
 namespace kve {
 
 int runProgram(int argc, char *argv[])
 {
+#ifdef SIGXFSZ
+    // Past a file size limit a write must fail with EFBIG, so that the table is put back
+    // and the operator told, instead of the process being killed mid-write.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     KveApplication app(argc, argv);
     // The program speaks Russian: Qt's own dialogs and buttons too.
     QTranslator qtTranslator;

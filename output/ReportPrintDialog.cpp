@@ -1,18 +1,16 @@
 #include "ReportPrintDialog.h"
 
-#include "FileNameExtension.h"
-#include "ReplaceQuestion.h"
 #include "ReportPrinting.h"
 #include "ReportRenderer.h"
 #include "ui/ErrorBox.h"
+#include "ui/PdfFile.h"
+#include "ui/PrinterChoice.h"
 #include "ui/Notifier.h"
 #include "store/Error.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -20,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPageSetupDialog>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -61,20 +58,7 @@ ReportPrintDialog::ReportPrintDialog(const kve::report::PreparedReport &report, 
 
     // Printer
     m_printers = named(new QComboBox, QStringLiteral("printers"));
-    const QList<QPrinterInfo> printers = QPrinterInfo::availablePrinters();
-    const QString defaultName = QPrinterInfo::defaultPrinterName();
-    int selected = 0;
-    for (const QPrinterInfo &p : printers) {
-        if (p.printerName() == defaultName)
-            selected = m_printers->count();
-        const QString shown = p.description().isEmpty() || p.description() == p.printerName()
-                                  ? p.printerName()
-                                  : QStringLiteral("%1 (%2)").arg(p.printerName(), p.description());
-        m_printers->addItem(shown, p.printerName());
-    }
-    // This platform's print-to-file, as Windows always has its PDF printer; no printer
-    // name of its own.
-    m_printers->addItem(QStringLiteral("PDF-файл"), QString());
+    kve::fillPrinterChoice(m_printers);
     m_setup = named(new QPushButton(QStringLiteral("Свойства...")), QStringLiteral("setup"));
     m_setup->setAccessibleName(m_setup->text());
     // Enter is "Печать"; the setup opens by its own click or Space.
@@ -151,8 +135,6 @@ ReportPrintDialog::ReportPrintDialog(const kve::report::PreparedReport &report, 
             setup.exec();
         });
     });
-    // The default printer; without printers the PDF file, the only entry.
-    m_printers->setCurrentIndex(selected);
     choosePrinter(m_printers->currentIndex());
 }
 
@@ -203,35 +185,13 @@ void ReportPrintDialog::accept()
     QDialog::accept();
 }
 
-QString askPdfFileName(QWidget *parent)
-{
-    QFileDialog dialog(parent, QStringLiteral("PDF-файл"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(QStringLiteral("PDF-файл (*.pdf)"));
-    // The filter box shows the description alone, as the program's other file dialogs do.
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
-    dialog.setDefaultSuffix(QString());   // added below, unless the name ends in it already
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    // Asked below, once the extension is added, so that every name gets the same question.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.selectFile(QString());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    const QString chosen = dialog.selectedFiles().constFirst();
-    if (QFileInfo(chosen).fileName().isEmpty() || QFileInfo(chosen).isDir())
-        return {};
-    const QString path = kve::report::withExtension(chosen, QStringLiteral(".pdf"));
-    return kve::report::mayReplaceFile(parent, path) ? path : QString();
-}
-
 void printPrepared(QWidget *parent, const kve::report::PreparedReport &report, int currentPage, const QString &docName)
 {
     ReportPrintDialog dialog(report, currentPage, parent);
     if (dialog.exec() != QDialog::Accepted)
         return;
     if (dialog.printsToFile()) {
-        const QString path = askPdfFileName(parent);
+        const QString path = kve::askPdfFileName(parent);
         if (path.isEmpty())
             return;
         dialog.printer().setOutputFileName(path);

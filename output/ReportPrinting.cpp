@@ -1,6 +1,7 @@
 #include "ReportPrinting.h"
 
 #include "ReportRenderer.h"
+#include "ui/PdfFile.h"
 
 #include <QPageRanges>
 #include <QPrinter>
@@ -17,11 +18,16 @@ bool printReport(QPrinter &printer, const PreparedReport &report, const PrintCho
     printer.setCollateCopies(false);
     printer.setPrintRange(QPrinter::AllPages);
     printer.setPageRanges(QPageRanges());
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        // Not through the printer's own PDF engine, which ignores failed writes: the old
+        // file stays unless the new one is whole.
+        writePdfFile(printer.outputFileName(), printer.pageLayout(), printer.resolution(), printer.docName(),
+                     [&](QPagedPaintDevice &pdf) { return paintReport(pdf, report, *order); });
+        return true;
+    }
     if (!paintReport(printer, report, *order)) {
         if (error)
-            *error = printer.outputFormat() == QPrinter::PdfFormat
-                         ? QStringLiteral("Не удалось записать файл \"%1\".").arg(printer.outputFileName())
-                         : QStringLiteral("Не удалось начать печать на принтере \"%1\".").arg(printer.printerName());
+            *error = QStringLiteral("Не удалось начать печать на принтере \"%1\".").arg(printer.printerName());
         return false;
     }
     return true;

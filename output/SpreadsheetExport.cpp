@@ -1,7 +1,7 @@
 #include "SpreadsheetExport.h"
 
-#include "FileNameExtension.h"
-#include "ReplaceQuestion.h"
+#include "store/FileNameExtension.h"
+#include "ui/ReplaceQuestion.h"
 #include "SeriesReport.h"
 #include "SheetCellValue.h"
 #include "store/MeasurementTable.h"
@@ -81,7 +81,7 @@ bool needsTextFormat(const QString &text)
     return kve::parseNumber(t).has_value();
 }
 
-QString withDefaultExtension(const QString &fileName) { return withExtension(fileName, QStringLiteral(".xls")); }
+QString withDefaultExtension(const QString &fileName) { return kve::withExtension(fileName, QStringLiteral(".xls")); }
 
 xls::Workbook buildWorkbook(const PreparedReport &report, const ExportProgress &progress)
 {
@@ -259,7 +259,7 @@ void exportSeries(QWidget *parent, SeriesReport &report, kve::MeasurementTable &
     const QString path = kve::report::withDefaultExtension(chosen);
     // A name typed whole replaces its file as the operator saw it; a name the program
     // extended was never seen, so an existing file of that name is asked about.
-    if (path != chosen && !kve::report::mayReplaceFile(parent, path))
+    if (path != chosen && !kve::mayReplaceFile(parent, path))
         return;
 
     QProgressDialog progress(parent);

@@ -1,29 +1,23 @@
 #include "XlsContainer.h"
 
 #include "XlsWorkbook.h"
-
-#include <QFileInfo>
-#include <QSaveFile>
+#include "store/FileReplacement.h"
 
 namespace kve::xls {
 
 void writeFileAtomically(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    // No copy of the old file is kept aside; the rename replaces it at once.
-    file.setDirectWriteFallback(false);
-    const auto fail = [&](const QString &why) {
-        file.cancelWriting();
-        throw XlsError(QStringLiteral("Не удалось сохранить файл \"%1\": %2")
-                           .arg(QFileInfo(path).absoluteFilePath(), why));
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        fail(file.errorString());
-    if (file.write(bytes) != bytes.size())
-        fail(file.errorString());
-    if (!file.commit())
-        throw XlsError(QStringLiteral("Не удалось сохранить файл \"%1\": %2")
-                           .arg(QFileInfo(path).absoluteFilePath(), file.errorString()));
+    // Every write is checked, so that the operator reads why (a full disk, a size limit)
+    // rather than an unknown error; the old file stays unless the new one is whole.
+    try {
+        FileReplacement file(path);
+        file.write(bytes);
+        file.commit();
+    } catch (const XlsError &) {
+        throw;
+    } catch (const kve::Error &e) {
+        throw XlsError(e.text(), e.cause());
+    }
 }
 
 } // namespace kve::xls

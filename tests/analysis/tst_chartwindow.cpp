@@ -1,4 +1,6 @@
 #include "FakeNotifier.h"
+#include "FileSizeLimit.h"
+#include "ModalHelper.h"
 #include "TableFixture.h"
 #include "analysis/graf.h"
 #include "analysis/param_graf.h"
@@ -19,6 +21,10 @@
 #include <QTemporaryDir>
 #include <QValueAxis>
 #include <QtTest>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
 
 // The chart dialog and the chart window against a real table file.
 class ChartWindowTest : public QObject {
@@ -41,7 +47,8 @@ private slots:
     void commandWithClosedTableShowsNothing();
     void commandRunsDialogThenChart();
     void printsLandscapeStretched();
-    void printWithoutPrinterDoesNothing();
+    void printWithoutPrinterGoesToPdfFile_data();
+    void printWithoutPrinterGoesToPdfFile();
 
 private:
     void chooseAndBuild(const QString &choice);
@@ -72,6 +79,7 @@ void ChartWindowTest::init()
 
 void ChartWindowTest::cleanup()
 {
+    testing::stopWatchers();
     m_chart.reset();
     m_dialog.reset();
     m_table.close();
@@ -350,19 +358,83 @@ void ChartWindowTest::printsLandscapeStretched()
     m_chart->hide();
 }
 
-void ChartWindowTest::printWithoutPrinterDoesNothing()
+void ChartWindowTest::printWithoutPrinterGoesToPdfFile_data()
 {
+    QTest::addColumn<bool>("diskFull");
+    QTest::newRow("room") << false;
+    QTest::newRow("full disk") << true;
+}
+
+// With no printer "Печать" still offers "PDF-файл", as the report's print does, and the
+// chart goes to the chosen file as one landscape page. A full disk (a size limit here)
+// keeps the file that was there and tells the operator why.
+void ChartWindowTest::printWithoutPrinterGoesToPdfFile()
+{
+    QFETCH(bool, diskFull);
     // This program hides the print server's printers (see main()).
     QVERIFY(QPrinterInfo::availablePrinters().isEmpty());
     QVERIFY(QPrinterInfo::defaultPrinter().isNull());
     chooseAndBuild(QString());
     m_chart->show();
     QVERIFY(m_chart->FormShow());
-    testing::FakeNotifier boxes(testing::pressing(QMessageBox::Ok));
-    const QStringList before = QDir::current().entryList(QDir::Files);
-    QTest::mouseClick(m_chart->printButton(), Qt::LeftButton);
-    QCOMPARE(QDir::current().entryList(QDir::Files), before);
-    QCOMPARE(boxes.texts(), QStringList());
+    const QString path = QDir::current().filePath(QStringLiteral("график.pdf"));
+    const QByteArray old("%PDF-1.4 an earlier chart");
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(old);
+    }
+    const QStringList before = QDir::current().entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
+    QStringList offered;
+    auto fileChosen = std::make_shared<testing::ModalRecord>();
+    auto printerChosen = testing::whenModal([&](QWidget *dialog) {
+        auto *printers = dialog->findChild<QComboBox *>(QStringLiteral("printers"));
+        for (int i = 0; printers && i < printers->count(); ++i)
+            offered << printers->itemText(i);
+        fileChosen = testing::whenModal(testing::chooseFile(path), 10000, dialog);
+        if (auto *print = dialog->findChild<QPushButton *>(QStringLiteral("print")))
+            print->click();
+        else
+            qobject_cast<QDialog *>(dialog)->reject();
+    });
+    {
+        std::optional<testing::FileSizeLimit> limit;
+        if (diskFull) {
+            limit.emplace(4096);
+            QVERIFY(limit->ok());
+        }
+        QTest::mouseClick(m_chart->printButton(), Qt::LeftButton);
+    }
+    QVERIFY(printerChosen->answered);
+    QVERIFY2(fileChosen->answered && fileChosen->problem.isEmpty(), qPrintable(fileChosen->problem));
+    QCOMPARE(offered, QStringList({QStringLiteral("PDF-файл")}));
+    QStringList expected{QStringLiteral("Файл «%1» уже существует. Заменить его?").arg(QDir::toNativeSeparators(path))};
+    if (diskFull)
+        expected << QStringLiteral("Не удалось сохранить файл \"%1\": %2")
+                        .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(EFBIG)));
+    QCOMPARE(boxes.texts(), expected);
+    QCOMPARE(QDir::current().entryList(QDir::Files | QDir::Hidden, QDir::Name), before);
+    QFile pdf(path);
+    QVERIFY(pdf.open(QIODevice::ReadOnly));
+    const QByteArray bytes = pdf.readAll();
+    if (diskFull) {
+        QCOMPARE(bytes, old);
+    } else {
+        QVERIFY(bytes.startsWith("%PDF"));
+        QVERIFY(bytes.trimmed().endsWith("%%EOF"));
+        QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") + bytes.count("/Type /Page "), 1);
+        if (!QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty()) {
+            QProcess info;
+            info.start(QStringLiteral("pdfinfo"), {path});
+            QVERIFY(info.waitForFinished(30000) && info.exitCode() == 0);
+            const QString text = QString::fromUtf8(info.readAllStandardOutput());
+            static const QRegularExpression size(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts"));
+            const auto m = size.match(text);
+            QVERIFY2(m.hasMatch(), qPrintable(text));
+            QVERIFY2(m.captured(1).toDouble() > m.captured(2).toDouble(), qPrintable(text));   // landscape
+        }
+    }
     QVERIFY(m_chart->isVisible());
     m_chart->hide();
 }

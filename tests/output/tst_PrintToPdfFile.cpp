@@ -2,6 +2,8 @@
 // up with "PDF-файл" chosen, a save dialog asks for the name, and the file holds exactly
 // the sheets that printing would. The print server is pointed at a socket that does not
 // exist, so that the machine's own printers are not seen.
+#include "FakeNotifier.h"
+#include "FileSizeLimit.h"
 #include "PrintedPdf.h"
 #include "ReportFixture.h"
 #include "output/ReportPreview.h"
@@ -19,7 +21,10 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QtTest>
+#include <cerrno>
+#include <cstring>
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -190,6 +195,59 @@ private slots:
         const auto f = footer.match(words);
         QVERIFY2(f.hasMatch(), qPrintable(words));
         QVERIFY2(f.captured(2).toDouble() <= width, qPrintable(f.captured(0)));
+    }
+
+    // An existing PDF is replaced only by a whole one: on a full disk (a size limit here)
+    // it keeps every byte, the operator reads the file and the system's reason in the
+    // application-wide error box, and nothing is left beside it; with room it is replaced.
+    void replacingAnExistingFile_data()
+    {
+        QTest::addColumn<bool>("diskFull");
+        QTest::newRow("full disk") << true;
+        QTest::newRow("room") << false;
+    }
+
+    void replacingAnExistingFile()
+    {
+        QFETCH(bool, diskFull);
+        kvetest::showSeries(table, 7);
+        table.first();
+        report.fillTitleCells(QStringLiteral("x"), table, 7);
+        report.prepare(table);
+        const QString pdf = QDir::current().filePath(QStringLiteral("прежний.pdf"));
+        const QByteArray old("%PDF-1.4 an earlier report");
+        {
+            QFile f(pdf);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(old);
+        }
+        const QStringList before = QDir::current().entryList(QDir::Files | QDir::Hidden, QDir::Name);
+        testing::FakeNotifier boxes(testing::pressing(QMessageBox::Yes));
+        answerDialogs(QString(), 1, pdf);
+        {
+            std::optional<testing::FileSizeLimit> limit;
+            if (diskFull) {
+                limit.emplace(20000);
+                QVERIFY(limit->ok());
+            }
+            runPrintStep(nullptr, [&] { printPrepared(nullptr, report.prepared(), -1, QStringLiteral("job")); });
+        }
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(QDir::current().entryList(QDir::Files | QDir::Hidden, QDir::Name), before);
+        QStringList expected{QStringLiteral("Файл «%1» уже существует. Заменить его?").arg(QDir::toNativeSeparators(pdf))};
+        if (diskFull) {
+            expected << QStringLiteral("Не удалось сохранить файл \"%1\": %2")
+                            .arg(QDir::toNativeSeparators(pdf), QString::fromLocal8Bit(std::strerror(EFBIG)));
+        }
+        QCOMPARE(boxes.texts(), expected);
+        QFile f(pdf);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        if (diskFull) {
+            QCOMPARE(f.readAll(), old);
+        } else {
+            f.close();
+            QCOMPARE(footers(kvetest::pdfPageTexts(pdf)), QStringLiteral("1/4 2/4 3/4 4/4"));
+        }
     }
 
     void cancelledSaveDialogWritesNothing()

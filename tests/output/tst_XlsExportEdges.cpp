@@ -1,8 +1,10 @@
 // The edges of the export: the chosen file name, text wrapping on every cell of the sheet,
 // and page numbers only where the footer asks for them.
+#include "FakeNotifier.h"
+#include "FileSizeLimit.h"
 #include "ReportFixture.h"
 #include "XlsReadBack.h"
-#include "output/FileNameExtension.h"
+#include "store/FileNameExtension.h"
 #include "output/SeriesReport.h"
 #include "output/SpreadsheetExport.h"
 
@@ -14,6 +16,9 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QtTest>
+
+#include <cerrno>
+#include <cstring>
 
 using namespace kve::report;
 
@@ -94,7 +99,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, extension);
         QFETCH(QString, result);
-        QCOMPARE(withExtension(name, extension), result);
+        QCOMPARE(kve::withExtension(name, extension), result);
         if (extension == QStringLiteral(".xls"))
             QCOMPARE(withDefaultExtension(name), result);
     }
@@ -109,6 +114,36 @@ private slots:
         QCOMPARE(recorder.opened[0].toLocalFile(), expected);
         QVERIFY(QFile::exists(expected));
         QVERIFY(!QFile::exists(QDir::current().filePath(QStringLiteral("Серия 3 от 12.03.2024"))));
+    }
+
+    // A full disk (a size limit here): the operator reads the file and the system's reason,
+    // and the file of that name keeps what it held.
+    void fullDiskSaysWhyAndKeepsTheFile()
+    {
+        recorder.opened.clear();
+        const QString path = QDir::current().filePath(QStringLiteral("полный диск.xls"));
+        {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("old contents");
+        }
+        const QStringList before = QDir::current().entryList(QDir::Files | QDir::Hidden, QDir::Name);
+        testing::FakeNotifier boxes(testing::pressing(QMessageBox::Ok));
+        answerSaveDialog(path);
+        {
+            testing::FileSizeLimit limit(4096);
+            QVERIFY(limit.ok());
+            exportSeries(nullptr, report, table, QStringLiteral("edges - ЖОРД-ЗР7"), 3);
+        }
+        QCOMPARE(boxes.texts(), QStringList({QStringLiteral("Не удалось сохранить файл \"%1\": %2")
+                                                 .arg(QDir::toNativeSeparators(path),
+                                                      QString::fromLocal8Bit(std::strerror(EFBIG)))}));
+        QCOMPARE(boxes.problems(), QStringList());
+        QCOMPARE(recorder.opened.size(), 0);
+        QFile kept(path);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("old contents"));
+        QCOMPARE(QDir::current().entryList(QDir::Files | QDir::Hidden, QDir::Name), before);
     }
 
     // Every cell of the sheet wraps its text: the default cell format and the format of

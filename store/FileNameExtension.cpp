@@ -1,6 +1,6 @@
 #include "FileNameExtension.h"
 
-namespace kve::report {
+namespace kve {
 
 QString withExtension(const QString &fileName, const QString &extension)
 {
@@ -11,4 +11,4 @@ QString withExtension(const QString &fileName, const QString &extension)
     return fileName + extension;
 }
 
-} // namespace kve::report
+} // namespace kve

@@ -1,11 +1,11 @@
 #include "ReplaceQuestion.h"
 
-#include "ui/Notifier.h"
+#include "Notifier.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-namespace kve::report {
+namespace kve {
 
 bool mayReplaceFile(QWidget *parent, const QString &path)
 {
@@ -22,4 +22,4 @@ bool mayReplaceFile(QWidget *parent, const QString &path)
     return notifier().show(question) == QMessageBox::Yes;
 }
 
-} // namespace kve::report
+} // namespace kve
