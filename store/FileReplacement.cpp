@@ -9,12 +9,6 @@
 #include <cerrno>
 #include <cstring>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace kve {
 
 namespace {
@@ -23,20 +17,6 @@ namespace {
 constexpr qsizetype kBlockBytes = 64 * 1024;
 
 QString systemText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
-// 0 when the file's data is on the disk, else errno.
-int syncToDisk(QFile &file)
-{
-#ifdef _WIN32
-    return _commit(file.handle()) == 0 ? 0 : errno;
-#else
-    int result;
-    do {
-        result = ::fsync(file.handle());
-    } while (result != 0 && errno == EINTR);
-    return result == 0 ? 0 : errno;
-#endif
-}
 
 } // namespace
 
@@ -132,11 +112,12 @@ void FileReplacement::commit()
     }
     if (!m_failure.isEmpty())
         fail(m_failure, QStringLiteral("write"));
-    if (const int error = syncToDisk(m_file))
-        fail(systemText(error), QStringLiteral("flush to disk"));
     m_file.close();
     if (m_file.error() != QFileDevice::NoError)
         fail(m_file.errorString(), QStringLiteral("close"));
+    const QString unsynced = flushFile(m_file.fileName());
+    if (!unsynced.isEmpty())
+        fail(unsynced, QStringLiteral("flush to disk"));
     const QString failed = replaceFile(m_file.fileName(), m_destination);
     if (!failed.isEmpty())
         fail(failed, QStringLiteral("rename to %1").arg(m_destination));
