@@ -162,6 +162,37 @@ private slots:
         }
         QCOMPARE(changed.count(), 1);
     }
+
+    // Text keys longer than eight bytes that agree in their first eight order by the rest;
+    // Cyrillic letters order by their code page bytes, after the Latin ones.
+    void longTextKeysOrderByAllTheirBytes_data()
+    {
+        QTest::addColumn<bool>("descending");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("ascending") << false
+                                   << QStringList{"abcdefgh1", "abcdefgh1", "abcdefgh2", "abcdefgh2x", "b", "а", "я"};
+        QTest::newRow("descending") << true
+                                    << QStringList{"я", "а", "b", "abcdefgh2x", "abcdefgh2", "abcdefgh1", "abcdefgh1"};
+    }
+
+    void longTextKeysOrderByAllTheirBytes()
+    {
+        QFETCH(bool, descending);
+        QFETCH(QStringList, expected);
+        MeasurementTable t;
+        t.setFilePath(path("keys.db"));
+        t.create();
+        const QStringList comments{"abcdefgh2", "я", "abcdefgh1", "b", "abcdefgh2x", "а", "abcdefgh1"};
+        for (int i = 0; i < comments.size(); ++i)
+            appendRow(t, i + 1, 1, comments[i]);
+        t.addTag("tab1", "COMMENT", descending);
+        t.setActiveTag("tab1");
+        t.regenerateIndexes();
+        QCOMPARE(column(t, "COMMENT"), expected);
+        // Equal keys keep their record order: N 3 before N 7.
+        QStringList n = column(t, "N");
+        QVERIFY(n.indexOf("3") < n.indexOf("7"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TableBatchesTest)

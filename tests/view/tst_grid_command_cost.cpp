@@ -51,6 +51,9 @@ void TestGridCommandCost::eachGridFollowsOnce_data()
     QTest::addColumn<QStringList>("shownN");   // N of series 1 after the command
     QTest::newRow("delete four rows") << "delete" << numbers({2, 6});
     QTest::newRow("delete with none selected") << "delete none" << numbers({1, 2, 3, 4, 5, 6});
+    // F of series 1, descending as text: 9,50 3,40 2,10 11,00 10,20 0,75 (N 1, 6, 3, 4, 2, 5).
+    QTest::newRow("title click") << "sort" << numbers({1, 6, 3, 4, 2, 5});
+    QTest::newRow("title click back to record order") << "unsort" << numbers({1, 2, 3, 4, 5, 6});
     QTest::newRow("renumber") << "renumber" << numbers({1, 2, 3, 4, 5, 6});
 }
 
