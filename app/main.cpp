@@ -574,6 +574,8 @@ void TForm1::flash2qvd01(quint8 mode)
 {
     if (!m_download)
         return;
+    // Each appended row changes the view: the grids follow it once, after the last.
+    kve::ViewChangeHold hold(Dbf1);
     kve::flash2qvd01(Dbf1, m_download->archiveHeader(), m_download->memoryImage(), mode);
 }
 

@@ -48,12 +48,18 @@ void Sheet::merge(int firstRow, int firstColumn, int lastRow, int lastColumn)
     checkPosition(lastRow, lastColumn);
     if (lastRow < firstRow || lastColumn < firstColumn)
         throw XlsError(QStringLiteral("Неверная объединяемая область."));
-    for (const Merge &m : m_merges) {
-        const bool apart = lastRow < m.firstRow || firstRow > m.lastRow || lastColumn < m.firstColumn
-            || firstColumn > m.lastColumn;
-        if (!apart)
+    // Only the merged columns of the rows the area spans can overlap it.
+    for (int row = firstRow; row <= lastRow; ++row) {
+        const auto found = m_mergedColumns.find(row);
+        if (found == m_mergedColumns.end())
+            continue;
+        // The last run starting at or before the area's last column is the only candidate.
+        const auto run = found->second.upper_bound(lastColumn);
+        if (run != found->second.begin() && std::prev(run)->second >= firstColumn)
             throw XlsError(QStringLiteral("Объединяемые области пересекаются."));
     }
+    for (int row = firstRow; row <= lastRow; ++row)
+        m_mergedColumns[row][firstColumn] = lastColumn;
     m_merges.push_back({firstRow, lastRow, firstColumn, lastColumn});
 }
 

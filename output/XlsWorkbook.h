@@ -98,6 +98,7 @@ private:
     QString m_name;
     std::map<std::pair<int, int>, Cell> m_cells;   // (row, column)
     std::vector<Merge> m_merges;
+    std::map<int, std::map<int, int>> m_mergedColumns;   // row -> first merged column -> last
     std::map<int, double> m_columnWidths;
     std::map<int, double> m_rowHeights;
     std::vector<int> m_breaks;

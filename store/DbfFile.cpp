@@ -375,6 +375,20 @@ void DbfFile::markDeleted(int record)
     m_records[qsizetype(record) * m_recordLength] = '*';
 }
 
+void DbfFile::markDeleted(const std::vector<int> &records)
+{
+    if (records.empty())
+        return;
+    std::vector<FilePatch> patches;
+    patches.reserve(records.size() + 2);
+    const QByteArray mark(1, '*');
+    for (int record : records)
+        patches.push_back(FilePatch{m_headerLength + qint64(record) * m_recordLength, mark});
+    writeToFile(std::move(patches), m_recordCount);
+    for (int record : records)
+        m_records[qsizetype(record) * m_recordLength] = '*';
+}
+
 // Writes the patches together with the header (record count, date) and the end-of-file
 // byte, so a crash loses at most the row being edited; a failure leaves the file exactly as
 // it was and is told with the system's reason.

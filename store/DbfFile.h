@@ -47,6 +47,8 @@ public:
     void writeRecord(int record, const QByteArray &raw);
     // Marks a record "*".
     void markDeleted(int record);
+    // Marks the records "*" in one write: all of them, or on a failure none.
+    void markDeleted(const std::vector<int> &records);
 
     // Field values inside a raw record.
     QString decodeField(const char *record, int field) const;

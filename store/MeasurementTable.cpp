@@ -140,6 +140,7 @@ void MeasurementTable::edit()
         return;
     requireRow();
     m_editRecord = m_view[size_t(m_pos)];
+    m_editViewRow = m_pos;
     m_editBuffer = QByteArray(m_file.record(m_editRecord), m_file.recordLength());
     m_state = State::Edit;
 }
@@ -174,8 +175,12 @@ void MeasurementTable::post()
     } else if (m_state == State::Edit) {
         const int record = m_editRecord;
         m_state = State::Browse;
-        const auto it = std::find(m_view.begin(), m_view.end(), record);
-        const int viewRow = it != m_view.end() ? int(it - m_view.begin()) : -1;
+        // The row is where it was put into edit unless the view changed since.
+        int viewRow = m_editViewRow;
+        if (viewRow < 0 || viewRow >= int(m_view.size()) || m_view[size_t(viewRow)] != record) {
+            const auto it = std::find(m_view.begin(), m_view.end(), record);
+            viewRow = it != m_view.end() ? int(it - m_view.begin()) : -1;
+        }
         try {
             m_file.writeRecord(record, m_editBuffer);
         } catch (...) {
@@ -183,13 +188,13 @@ void MeasurementTable::post()
             m_editBuffer.clear();
             m_editRecord = -1;
             if (viewRow >= 0)
-                emit rowChanged(viewRow);
+                emitRowChanged(viewRow);
             throw;
         }
         m_editBuffer.clear();
         m_editRecord = -1;
         if (viewRow >= 0)
-            emit rowChanged(viewRow);
+            emitRowChanged(viewRow);
     }
 }
 
@@ -210,6 +215,36 @@ void MeasurementTable::deleteRecord()
     m_view.erase(m_view.begin() + m_pos);
     if (m_pos > int(m_view.size()))
         m_pos = int(m_view.size());
+    emitViewChanged();
+}
+
+void MeasurementTable::deleteRows(std::vector<int> viewRows)
+{
+    requireOpen();
+    leaveEdit();
+    cancel();
+    std::sort(viewRows.begin(), viewRows.end());
+    viewRows.erase(std::unique(viewRows.begin(), viewRows.end()), viewRows.end());
+    if (viewRows.empty())
+        return;
+    if (viewRows.front() < 0 || viewRows.back() >= int(m_view.size()))
+        throw TableError(QStringLiteral("Нет текущей строки"));
+    std::vector<int> records;
+    records.reserve(viewRows.size());
+    for (int row : viewRows)
+        records.push_back(m_view[size_t(row)]);
+    m_file.markDeleted(records);
+    // One pass keeps the rest in their order.
+    size_t kept = size_t(viewRows.front());
+    for (size_t r = kept, next = 0; r < m_view.size(); ++r) {
+        if (next < viewRows.size() && int(r) == viewRows[next]) {
+            ++next;
+            continue;
+        }
+        m_view[kept++] = m_view[r];
+    }
+    m_view.resize(kept);
+    m_pos = std::min(viewRows.front(), int(m_view.size()));
     emitViewChanged();
 }
 
@@ -361,6 +396,33 @@ void MeasurementTable::regenerateIndexes()
     refresh();
 }
 
-void MeasurementTable::emitViewChanged() { emit viewChanged(); }
+void MeasurementTable::emitViewChanged()
+{
+    if (m_holds > 0) {
+        m_heldChange = true;
+        return;
+    }
+    emit viewChanged();
+}
+
+void MeasurementTable::emitRowChanged(int viewRow)
+{
+    // A held change resets the whole view anyway.
+    if (m_holds > 0) {
+        m_heldChange = true;
+        return;
+    }
+    emit rowChanged(viewRow);
+}
+
+void MeasurementTable::holdViewChanges() { ++m_holds; }
+
+void MeasurementTable::releaseViewChanges()
+{
+    if (m_holds == 0 || --m_holds > 0 || !m_heldChange)
+        return;
+    m_heldChange = false;
+    emit viewChanged();
+}
 
 } // namespace kve

@@ -71,6 +71,9 @@ public:
     void post();     // writes the row being edited or appended to the file
     void cancel();   // drops the edit
     void deleteRecord();   // marks the current row "*"; it leaves the view
+    // Deletes the rows of the view at these positions (any order) in one write: all of them,
+    // or on a failure none. The cursor goes to where the first of them was.
+    void deleteRows(std::vector<int> viewRows);
 
     // --- fields of the current row (or of the row being edited) ----------------------------
     QString fieldText(const QString &name) const;
@@ -103,6 +106,12 @@ public:
     QString activeTag() const { return m_tags.active(); }
     void regenerateIndexes();                       // re-sorts the view by the active tag
 
+    // --- batches -----------------------------------------------------------------------------
+    // While held, viewChanged and rowChanged wait: a command that changes the view many times
+    // makes the grids follow once, when the last hold is released.
+    void holdViewChanges();
+    void releaseViewChanges();
+
 signals:
     // The rows of the view changed as a whole (open, close, refresh, filter, order, append).
     void viewChanged();
@@ -116,6 +125,7 @@ private:
     const char *currentRecord() const;
     void rebuildView();
     void emitViewChanged();
+    void emitRowChanged(int viewRow);
     void leaveEdit();
 
     QString m_path;
@@ -125,9 +135,24 @@ private:
     State m_state = State::Inactive;
     QByteArray m_editBuffer;
     int m_editRecord = -1;      // file record under edit; the record count for an append
+    int m_editViewRow = -1;     // where the row under edit was in the view
+    int m_holds = 0;
+    bool m_heldChange = false;
 
     RowFilter m_filter;
     SortTags m_tags;
+};
+
+// Holds the table's view changes for a scope (see holdViewChanges).
+class ViewChangeHold {
+public:
+    explicit ViewChangeHold(MeasurementTable &table) : m_table(table) { m_table.holdViewChanges(); }
+    ~ViewChangeHold() { m_table.releaseViewChanges(); }
+    ViewChangeHold(const ViewChangeHold &) = delete;
+    ViewChangeHold &operator=(const ViewChangeHold &) = delete;
+
+private:
+    MeasurementTable &m_table;
 };
 
 } // namespace kve

@@ -77,11 +77,38 @@ void SortTags::sort(std::vector<int> &view, const DbfFile &file) const
             view[i] = keys[i].second;
         return;
     }
-    // Character keys order by their stored bytes, as a dBase index does.
-    std::stable_sort(view.begin(), view.end(), [&](int a, int b) {
-        const int c = std::memcmp(base + qsizetype(a) * length + f.offset, base + qsizetype(b) * length + f.offset, size_t(f.width));
+    // Character keys order by their stored bytes, as a dBase index does. The first eight
+    // bytes are gathered once into a number that orders as they do; only rows that tie on
+    // them compare the rest of the field in the records.
+    struct Key {
+        quint64 prefix;
+        int record;
+    };
+    const int width = f.width;
+    const int prefixBytes = std::min(width, 8);
+    std::vector<Key> keys;
+    keys.reserve(view.size());
+    for (int r : view) {
+        const auto *bytes = reinterpret_cast<const unsigned char *>(base + qsizetype(r) * length + f.offset);
+        quint64 prefix = 0;
+        for (int i = 0; i < 8; ++i)
+            prefix = (prefix << 8) | (i < prefixBytes ? bytes[i] : 0u);
+        keys.push_back(Key{prefix, r});
+    }
+    const auto rest = [&](const Key &a, const Key &b) {
+        if (width <= 8)
+            return 0;
+        return std::memcmp(base + qsizetype(a.record) * length + f.offset + 8,
+                           base + qsizetype(b.record) * length + f.offset + 8, size_t(width - 8));
+    };
+    std::stable_sort(keys.begin(), keys.end(), [&](const Key &a, const Key &b) {
+        if (a.prefix != b.prefix)
+            return tag.descending ? a.prefix > b.prefix : a.prefix < b.prefix;
+        const int c = rest(a, b);
         return tag.descending ? c > 0 : c < 0;
     });
+    for (size_t i = 0; i < keys.size(); ++i)
+        view[i] = keys[i].record;
 }
 
 } // namespace kve

@@ -49,6 +49,8 @@ void set_current_column_colour(TDBGridPro &grid, std::optional<QColor> colour)
 void delete_selected_rows(TDBGridPro &grid)
 {
     MeasurementTable &table = grid.table();
+    // The grids follow the view once, when the command is done.
+    ViewChangeHold hold(table);
     // A note being typed is posted first, as the table would on any re-read.
     grid.commitEdit();
     // The selection is of view rows in the present order; dropping the sort below reorders
@@ -61,25 +63,28 @@ void delete_selected_rows(TDBGridPro &grid)
         }
     }
 
-    for (int k = 1; k <= kSeriesCount; ++k)
-        reset_sort(grid, sortTagName(k));
+    // reset_sort with every tag in turn, re-reading the view once at the end.
+    grid.clearSortMarks();
     if (!table.isOpen())
         return;
+    try {
+        table.setActiveTag(QString());
+        for (int k = 1; k <= kSeriesCount; ++k)
+            table.deleteTag(sortTagName(k));
+        table.refresh();
+    } catch (const TableError &) {
+    }
 
     if (!records.empty()) {
         grid.beginBatch();
         try {
-            // From the bottom of the view up, so the rows still to go keep their places.
             std::sort(records.begin(), records.end());
             std::vector<int> rows;
             for (int r = 0, n = table.recordCount(); r < n; ++r) {
                 if (std::binary_search(records.begin(), records.end(), table.recordOfViewRow(r)))
                     rows.push_back(r);
             }
-            for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
-                table.moveTo(*it);
-                table.deleteRecord();
-            }
+            table.deleteRows(std::move(rows));
         } catch (...) {
             grid.clearSelection();
             grid.endBatch();
@@ -97,6 +102,8 @@ void delete_selected_rows(TDBGridPro &grid)
 void renumber_rows(TDBGridPro &grid)
 {
     MeasurementTable &table = grid.table();
+    // The grids follow the view once, when the command is done.
+    ViewChangeHold hold(table);
     if (table.isOpen()) {
         table.first();
         const int count = table.recordCount();

@@ -280,22 +280,40 @@ void TDBGridPro::titleStateChanged(int index)
         return;
     const TgpColumn &c = m_columns[size_t(index)];
     const QString tag = sortTag();
+    // The grids follow the click's view once.
+    ViewChangeHold hold(m_table);
     try {
         m_table.setActiveTag(QString());
+        bool deleted = true;
         try {
             m_table.deleteTag(tag);
-            m_table.refresh();
+            // What the refresh after the deletion would post; its re-read waits for the
+            // new order below.
+            if (m_table.state() == MeasurementTable::State::Edit || m_table.state() == MeasurementTable::State::Insert)
+                m_table.post();
         } catch (const TableError &) {
+            deleted = false;
         }
         if (c.TitleState == TitleState::tsSortedNone) {
             reset_sort(*this, tag);
             return;
         }
-        // Up is descending, down ascending: the marks keep the instrument software's meaning.
-        m_table.addTag(tag, c.FieldName, c.TitleState == TitleState::tsSortedUp);
+        try {
+            // Up is descending, down ascending: the marks keep the instrument software's meaning.
+            m_table.addTag(tag, c.FieldName, c.TitleState == TitleState::tsSortedUp);
+        } catch (const TableError &) {
+            // Without the tag the view is in record order.
+            if (deleted) {
+                try {
+                    m_table.refresh();
+                } catch (const TableError &) {
+                }
+            }
+            throw;
+        }
         m_table.setActiveTag(tag);
+        // Regenerating re-reads the view in the tag's order: the refresh of the click.
         m_table.regenerateIndexes();
-        m_table.refresh();
     } catch (const TableError &e) {
         emit errorOccurred(e.text());
     }
