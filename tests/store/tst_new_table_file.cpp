@@ -6,6 +6,7 @@
 // Writing in place survives a kill at any instant: a child run of this program
 // (`--in-place-child`) is killed at chosen steps, and the next start's recovery is checked.
 
+#include "FileSizeLimit.h"
 #include "store/FileGuard.h"
 #include "store/InPlaceReplace.h"
 #include "store/MeasurementTable.h"
@@ -89,29 +90,7 @@ void giveToTestUser(const QString &path)
         QVERIFY(::chown(QFile::encodeName(path).constData(), kNobody, kNobody) == 0);
 }
 
-// Files may not grow past `bytes` while this lives; a write beyond fails with EFBIG.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(qint64 bytes)
-    {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = rlim_t(bytes);
-        m_ok = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    bool ok() const { return m_ok; }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-    bool m_ok = false;
-};
+using testing::FileSizeLimit;
 
 void writeRows(const QString &path, const QStringList &comments)
 {

@@ -3,6 +3,7 @@
 // whose header counts fewer rows than it holds is never written over its uncounted bytes, and the refusal says what they are.
 // After each failure the file is read back by a plain reader of its bytes, not by the table.
 
+#include "FileSizeLimit.h"
 #include "store/MeasurementTable.h"
 
 #include <QDir>
@@ -94,29 +95,7 @@ void makeTable(const QString &path, const QStringList &comments)
     t.close();
 }
 
-// Files may not grow past `bytes` while this lives; a write beyond fails with EFBIG.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(qint64 bytes)
-    {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = rlim_t(bytes);
-        m_ok = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    bool ok() const { return m_ok; }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-    bool m_ok = false;
-};
+using testing::FileSizeLimit;
 
 QString errorOf(const std::function<void()> &action)
 {
