@@ -33,6 +33,7 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QSettings>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -107,7 +108,10 @@ void TForm1::buildMenus()
             action->setShortcut(shortcut);
         if (icon >= 0)
             action->setIcon(images.at(icon));
-        connect(action, &QAction::triggered, this, [this, handler] { kve::runCommand([&] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this, [this, handler] {
+            kve::runCommand([&] { (this->*handler)(); });
+            focusWorkArea();
+        });
         menu->addAction(action);
         return action;
     };
@@ -182,7 +186,10 @@ void TForm1::buildMenus()
     m.ToolButton5 = button(m.N9, "ToolButton5");
     m.ToolButton6Action = new QAction(images.at(5), QStringLiteral("Помощь"), this);
     m.ToolButton6Action->setObjectName(QStringLiteral("ToolButton6Action"));
-    connect(m.ToolButton6Action, &QAction::triggered, this, [this] { kve::runCommand([&] { ToolButton6Click(); }); });
+    connect(m.ToolButton6Action, &QAction::triggered, this, [this] {
+        kve::runCommand([&] { ToolButton6Click(); });
+        focusWorkArea();
+    });
     m.ToolButton6 = button(m.ToolButton6Action, "ToolButton6");
 
     // The grid context menu; its items are never disabled.
@@ -191,7 +198,10 @@ void TForm1::buildMenus()
     const auto popup = [&](const char *name, const QString &caption, void (TForm1::*handler)()) {
         auto *action = PopupMenu1->addAction(caption);
         action->setObjectName(QLatin1String(name));
-        connect(action, &QAction::triggered, this, [this, handler] { kve::runCommand([&] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this, [this, handler] {
+            kve::runCommand([&] { (this->*handler)(); });
+            focusWorkArea();
+        });
         return action;
     };
     m.N27 = popup("N27", QStringLiteral("График"), &TForm1::N15Click);
@@ -232,6 +242,8 @@ void TForm1::buildPages()
         pageLayout->addWidget(grid);
         const QString caption = QStringLiteral("Серия №%1").arg(n);
         page->setAccessibleName(caption);
+        // Showing a page by keyboard puts the operator into its grid.
+        page->setFocusProxy(grid);
         PageControl1->addTab(page, caption);
         m_pages[size_t(n - 1)] = page;
         m_grids[size_t(n - 1)] = grid;
@@ -269,6 +281,22 @@ void TForm1::FormCreate()
     disable_button();
     tab_vis_dis();
     setWindowTitle(kve::kDeviceType);
+}
+
+void TForm1::focusWorkArea()
+{
+    if (m_quitting || !PageControl1->isVisible() || !PageControl1->isTabVisible(PageControl1->currentIndex()))
+        return;
+    // The tab bar and the shown grid keep the focus; anywhere else (nothing, a closed dialog,
+    // the menu bar left by keyboard) it goes to the grid.
+    QWidget *focus = QApplication::focusWidget();
+    if (!focus || focus->window() != this)
+        focus = focusWidget();
+    QWidget *shownGrid = grid(activeSeries());
+    const bool onBar = focus && focus == PageControl1->findChild<QTabBar *>();
+    const bool inGrid = focus && focus->isVisible() && (focus == shownGrid || shownGrid->isAncestorOf(focus));
+    if (!onBar && !inGrid)
+        shownGrid->setFocus(Qt::OtherFocusReason);
 }
 
 int TForm1::activeSeries() const { return PageControl1->currentIndex() + 1; }

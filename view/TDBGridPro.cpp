@@ -10,6 +10,7 @@
 #include "store/MeasurementTable.h"
 #include "store/SeriesNames.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QMenu>
 #include <QProxyStyle>
@@ -58,7 +59,8 @@ TDBGridPro::TDBGridPro(MeasurementTable &table, int series, QWidget *parent)
     m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                             QAbstractItemView::AnyKeyPressed);
-    m_view->setTabKeyNavigation(true);
+    // Tab and Shift+Tab leave the grid; inside the editor they end the edit as usual.
+    m_view->setTabKeyNavigation(false);
     m_view->setDragDropMode(QAbstractItemView::NoDragDrop);
     m_view->setDragEnabled(false);
     m_view->setWordWrap(false);
@@ -129,6 +131,12 @@ TDBGridPro::TDBGridPro(MeasurementTable &table, int series, QWidget *parent)
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_view, &QWidget::customContextMenuRequested, this,
             [this, showMenu](const QPoint &pos) { showMenu(m_view->viewport(), pos); });
+    connect(m_view, &GridView::sortKeyPressed, this, [this, report](Qt::KeyboardModifiers modifiers) {
+        runGuarded([&] { clickTitle(currentColumn(), modifiers); }, report);
+    });
+    connect(m_view, &GridView::keyboardMenuRequested, this, [this, report] {
+        runGuarded([&] { showKeyboardMenu(); }, report);
+    });
     m_header->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_header, &QWidget::customContextMenuRequested, this,
             [this, showMenu](const QPoint &pos) { showMenu(m_header, pos); });
@@ -326,6 +334,22 @@ QTableView *TDBGridPro::view() const { return m_view; }
 QMenu *TDBGridPro::popupMenu() const { return m_popup; }
 
 void TDBGridPro::setPopupMenu(QMenu *menu) { m_popup = menu; }
+
+void TDBGridPro::showKeyboardMenu()
+{
+    if (!m_popup)
+        return;
+    // At the cell cursor, with its first item chosen, so that it is announced and Enter works.
+    const QRect cell = m_view->visualRect(m_view->currentIndex());
+    const QPoint at = cell.isValid() ? cell.center() : QPoint(0, 0);
+    m_popup->popup(m_view->viewport()->mapToGlobal(at));
+    for (QAction *action : m_popup->actions()) {
+        if (action->isVisible() && action->isEnabled() && !action->isSeparator()) {
+            m_popup->setActiveAction(action);
+            break;
+        }
+    }
+}
 
 void TDBGridPro::beginBatch() { setUpdatesEnabled(false); }
 

@@ -86,6 +86,8 @@ public:
     QMenu *popupMenu() const;
     // The context menu shown on a right-click in the rows or the titles.
     void setPopupMenu(QMenu *menu);
+    // The context menu asked for by the Menu key or Shift+F10.
+    void showKeyboardMenu();
 
     QTableView *view() const;
 

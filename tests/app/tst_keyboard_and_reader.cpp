@@ -14,6 +14,13 @@
 #include "view/TDBGridPro.h"
 
 #include <QAccessible>
+#include <QAction>
+#include <QMenu>
+#include <QPrintPreviewWidget>
+#include <QScreen>
+#include <QToolButton>
+#include <QContextMenuEvent>
+#include <QMenuBar>
 #include <QSettings>
 #include <QTabBar>
 #include <QTabWidget>
@@ -51,6 +58,16 @@ void wheel(QWidget *w, int delta)
     QApplication::sendEvent(w, &event);
 }
 
+// The N column of a grid, top to bottom.
+QList<int> shownNumbers(const kve::TDBGridPro *grid)
+{
+    const QAbstractItemModel *model = grid->view()->model();
+    QList<int> out;
+    for (int r = 0; r < model->rowCount(); ++r)
+        out << model->index(r, grid->columnOfField(QStringLiteral("N"))).data().toString().trimmed().toInt();
+    return out;
+}
+
 } // namespace
 
 class KeyboardAndReaderTest : public QObject {
@@ -82,6 +99,17 @@ private:
                 out << tab->text(QAccessible::Name);
         }
         return out;
+    }
+
+    QTableView *gridView(int series) { return main()->grid(series)->view(); }
+
+    // Focus on the first cell of the column in the grid of the series.
+    void focusCell(int series, const QString &field)
+    {
+        kve::TDBGridPro *grid = main()->grid(series);
+        grid->view()->setFocus();
+        grid->view()->setCurrentIndex(grid->view()->model()->index(0, grid->columnOfField(field)));
+        QVERIFY(grid->view()->hasFocus());
     }
 
 private slots:
@@ -151,6 +179,178 @@ private slots:
         main()->items().N7->trigger();
         QVERIFY(!main()->dbOpen());
         QCOMPARE(focusedTabs(), QStringList());
+    }
+
+    void tabLeavesTheGrid_data()
+    {
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("tab") << int(Qt::NoModifier);
+        QTest::newRow("shift+tab") << int(Qt::ShiftModifier);
+    }
+
+    void tabLeavesTheGrid()
+    {
+        QFETCH(int, modifiers);
+        openGappedTable();
+        focusCell(1, QStringLiteral("DATE"));
+        const Qt::Key key = modifiers == Qt::ShiftModifier ? Qt::Key_Backtab : Qt::Key_Tab;
+        QTest::keyClick(gridView(1), key, Qt::KeyboardModifiers(modifiers));
+        QWidget *focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        QVERIFY2(focus != gridView(1) && !main()->grid(1)->isAncestorOf(focus), focus->metaObject()->className());
+    }
+
+    void controlKeysSwitchShownSeriesFromTheGrid_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QList<int>>("series");
+        QTest::newRow("ctrl+tab") << int(Qt::Key_Tab) << int(Qt::ControlModifier) << QList<int>{3, 5, 1};
+        QTest::newRow("ctrl+shift+tab") << int(Qt::Key_Backtab) << int(Qt::ControlModifier | Qt::ShiftModifier)
+                                        << QList<int>{5, 3, 1};
+        QTest::newRow("ctrl+pgdn") << int(Qt::Key_PageDown) << int(Qt::ControlModifier) << QList<int>{3, 5, 1};
+        QTest::newRow("ctrl+pgup") << int(Qt::Key_PageUp) << int(Qt::ControlModifier) << QList<int>{5, 3, 1};
+    }
+
+    void controlKeysSwitchShownSeriesFromTheGrid()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QList<int>, series);
+        openGappedTable();
+        focusCell(1, QStringLiteral("DATE"));
+        QList<int> shown;
+        for (int i = 0; i < series.size(); ++i) {
+            QWidget *focus = QApplication::focusWidget();
+            QVERIFY(focus);
+            QTest::keyClick(focus, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+            shown << main()->activeSeries();
+            // The operator goes on in the grid of the series now shown.
+            QCOMPARE(QApplication::focusWidget(), gridView(main()->activeSeries()));
+        }
+        QCOMPARE(shown, series);
+    }
+
+    void sortKeyActsAsTheTitleClick_data()
+    {
+        QTest::addColumn<QList<int>>("modifiers");
+        QTest::addColumn<int>("mark");
+        QTest::addColumn<QList<int>>("numbers");
+        const int ctrl = int(Qt::ControlModifier);
+        QTest::newRow("once: descending") << QList<int>{0} << int(kve::TitleState::tsSortedUp) << QList<int>{2, 1};
+        QTest::newRow("twice: ascending") << QList<int>{0, 0} << int(kve::TitleState::tsSortedDown) << QList<int>{1, 2};
+        QTest::newRow("three times: descending") << QList<int>{0, 0, 0} << int(kve::TitleState::tsSortedUp) << QList<int>{2, 1};
+        QTest::newRow("then ctrl: cleared") << QList<int>{0, ctrl} << int(kve::TitleState::tsSortedNone) << QList<int>{1, 2};
+        QTest::newRow("ctrl on no mark: nothing") << QList<int>{ctrl} << int(kve::TitleState::tsSortedNone) << QList<int>{1, 2};
+        QTest::newRow("shift as plain") << QList<int>{int(Qt::ShiftModifier)} << int(kve::TitleState::tsSortedUp) << QList<int>{2, 1};
+    }
+
+    void sortKeyActsAsTheTitleClick()
+    {
+        QFETCH(QList<int>, modifiers);
+        QFETCH(int, mark);
+        QFETCH(QList<int>, numbers);
+        openGappedTable();
+        focusCell(1, QStringLiteral("TIME"));
+        for (int m : modifiers)
+            QTest::keyClick(gridView(1), Qt::Key_F3, Qt::KeyboardModifiers(m));
+        kve::TDBGridPro *grid = main()->grid(1);
+        QCOMPARE(int(grid->column(grid->columnOfField(QStringLiteral("TIME"))).TitleState), mark);
+        QCOMPARE(shownNumbers(grid), numbers);
+    }
+
+    void contextMenuOpensFromTheKeyboardWithAnItemChosen_data()
+    {
+        QTest::addColumn<bool>("menuKey");
+        QTest::newRow("shift+f10") << false;
+        QTest::newRow("menu key") << true;
+    }
+
+    void contextMenuOpensFromTheKeyboardWithAnItemChosen()
+    {
+        QFETCH(bool, menuKey);
+        openGappedTable();
+        focusCell(1, QStringLiteral("DATE"));
+        if (menuKey) {
+            QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), gridView(1)->mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(gridView(1), &event);
+        } else {
+            QTest::keyClick(gridView(1), Qt::Key_F10, Qt::ShiftModifier);
+        }
+        QMenu *menu = main()->popupMenu();
+        QVERIFY(QTest::qWaitFor([&] { return menu->isVisible(); }, 5000));
+        QCOMPARE(menu->activeAction(), main()->items().N28);
+        menu->hide();
+    }
+
+    // A command from the menu, whatever had the focus before, leaves it on the shown grid.
+    void focusIsOnTheGridAfterACommand()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("focus.db"));
+        makeTable(path, {2});
+        main()->menuBar()->setFocus();
+        auto record = testing::whenModal(testing::chooseFile(path));
+        main()->items().N3->trigger();
+        QVERIFY2(record->answered, qPrintable(record->problem));
+        QVERIFY(main()->dbOpen());
+        // The window's focus: the one it has again when the dialog has gone and it is active.
+        QCOMPARE(main()->focusWidget(), gridView(2));
+        QApplication::setActiveWindow(main());
+        QVERIFY(QTest::qWaitForWindowActive(main()));
+        QTRY_COMPARE(QApplication::focusWidget(), gridView(2));
+        main()->menuBar()->setFocus();
+        main()->items().N23->trigger();
+        QCOMPARE(QApplication::focusWidget(), gridView(2));
+    }
+
+    void previewButtonsTakeFocusAndHaveShortcuts()
+    {
+        openGappedTable();
+        QStringList problems;
+        QSize shownSize;
+        QRect frame;
+        double zoomBefore = 0;
+        double zoomAfter = 0;
+        auto record = testing::whenModal([&](QWidget *w) {
+            const QList<std::pair<QString, QKeySequence>> expected{
+                {QStringLiteral("Увеличить"), QKeySequence(QKeySequence::ZoomIn)},
+                {QStringLiteral("Уменьшить"), QKeySequence(QKeySequence::ZoomOut)},
+                {QStringLiteral("По ширине"), QKeySequence(Qt::CTRL | Qt::Key_0)},
+                {QStringLiteral("Печать"), QKeySequence(QKeySequence::Print)}};
+            for (const auto &[text, keys] : expected) {
+                QToolButton *found = nullptr;
+                for (QToolButton *b : w->findChildren<QToolButton *>()) {
+                    if (b->defaultAction() && b->defaultAction()->text() == text)
+                        found = b;
+                }
+                if (!found) {
+                    problems << text + QStringLiteral(": no button");
+                    continue;
+                }
+                if (!(found->focusPolicy() & Qt::TabFocus))
+                    problems << text + QStringLiteral(": takes no focus");
+                if (found->defaultAction()->shortcut() != keys)
+                    problems << text + QStringLiteral(": shortcut ") + found->defaultAction()->shortcut().toString();
+            }
+            frame = w->frameGeometry();
+            auto *preview = w->findChild<QPrintPreviewWidget *>();
+            preview->setZoomMode(QPrintPreviewWidget::CustomZoom);
+            zoomBefore = preview->zoomFactor();
+            // Shortcuts go to the active window.
+            QApplication::setActiveWindow(w);
+            if (!QTest::qWaitForWindowActive(w))
+                problems << QStringLiteral("the preview never became active");
+            QTest::keyClick(w, Qt::Key_Plus, Qt::ControlModifier);
+            zoomAfter = preview->zoomFactor();
+            static_cast<QDialog *>(w)->reject();
+        });
+        main()->items().N8->trigger();
+        QVERIFY(record->answered);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+        QVERIFY2(zoomAfter > zoomBefore, qPrintable(QStringLiteral("%1 -> %2").arg(zoomBefore).arg(zoomAfter)));
+        const QRect area = main()->screen()->availableGeometry();
+        QVERIFY2(area.contains(frame), qPrintable(QStringLiteral("%1,%2 %3x%4 in %5x%6").arg(frame.x()).arg(frame.y())
+                                                     .arg(frame.width()).arg(frame.height()).arg(area.width()).arg(area.height())));
     }
 };
 
