@@ -236,6 +236,11 @@ void SeriesTabBar::wheelEvent(QWheelEvent *event)
 SeriesPageControl::SeriesPageControl(QWidget *parent) : QTabWidget(parent)
 {
     setTabBar(new SeriesTabBar(this));
+    // Qt names its scroll buttons in English.
+    if (auto *left = tabBar()->findChild<QWidget *>(QStringLiteral("ScrollLeftButton")))
+        left->setAccessibleName(QStringLiteral("Прокрутить влево"));
+    if (auto *right = tabBar()->findChild<QWidget *>(QStringLiteral("ScrollRightButton")))
+        right->setAccessibleName(QStringLiteral("Прокрутить вправо"));
 }
 
 void SeriesPageControl::keyPressEvent(QKeyEvent *event)

@@ -166,6 +166,8 @@ void TForm1::buildMenus()
     // enabled and disabled with them; button 6 has a handler of its own.
     ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    // The object name is fixed; what a screen reader calls it is the title.
+    ToolBar1->setWindowTitle(QStringLiteral("Панель инструментов"));
     ToolBar1->setMovable(false);
     // The toolbar cannot be hidden: a right-click on it or on the menu bar offers no menu.
     ToolBar1->toggleViewAction()->setVisible(false);

@@ -2,6 +2,7 @@
 
 #include "ColumnFit.h"
 #include "CommentEditor.h"
+#include "GridAccessible.h"
 #include "GridCommands.h"
 #include "GridParts.h"
 #include "SeriesColumns.h"
@@ -10,6 +11,7 @@
 #include "store/MeasurementTable.h"
 #include "store/SeriesNames.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QEvent>
 #include <QMenu>
@@ -38,6 +40,8 @@ public:
 TDBGridPro::TDBGridPro(MeasurementTable &table, int series, QWidget *parent)
     : QWidget(parent), m_table(table), m_series(series), m_columns(seriesGridColumns())
 {
+    // Installing the same factory again changes nothing.
+    QAccessible::installFactory(gridAccessibleFactory);
     m_view = new GridView(this);
     // Created after the view so that it outlives it.
     auto *style = new SilverGridStyle;
@@ -310,6 +314,8 @@ void TDBGridPro::titleStateChanged(int index)
 }
 
 bool TDBGridPro::isEditing() const { return m_delegate->openEditor() != nullptr; }
+
+QWidget *TDBGridPro::openEditor() const { return m_delegate->openEditor(); }
 
 void TDBGridPro::commitEdit()
 {

@@ -73,6 +73,8 @@ public:
 
     // --- cell editing -----------------------------------------------------------------------
     bool isEditing() const;
+    // The open cell editor, or null.
+    QWidget *openEditor() const;
     // Posts a cell edit in progress and closes the editor; nothing when none is open.
     void commitEdit();
     // Closes the editor of a cell edit in progress without posting its text.

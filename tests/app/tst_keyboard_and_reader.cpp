@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QPrintPreviewWidget>
 #include <QScreen>
+#include <QToolBar>
 #include <QToolButton>
 #include <QContextMenuEvent>
 #include <QMenuBar>
@@ -27,6 +28,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QWheelEvent>
+#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
@@ -66,6 +68,31 @@ QList<int> shownNumbers(const kve::TDBGridPro *grid)
     for (int r = 0; r < model->rowCount(); ++r)
         out << model->index(r, grid->columnOfField(QStringLiteral("N"))).data().toString().trimmed().toInt();
     return out;
+}
+
+// The child of the grid's accessible table with the role and the name.
+QAccessibleInterface *gridChild(QTableView *view, QAccessible::Role role, const QString &name)
+{
+    QAccessibleInterface *table = QAccessible::queryAccessibleInterface(view);
+    for (int i = 0; table && i < table->childCount(); ++i) {
+        QAccessibleInterface *c = table->child(i);
+        if (c && c->role() == role && c->text(QAccessible::Name) == name)
+            return c;
+    }
+    return nullptr;
+}
+
+// Names made of Latin letters only, as Qt gives its own parts, found under `iface`.
+void englishNames(QAccessibleInterface *iface, QStringList &out, int depth = 0)
+{
+    if (!iface || depth > 12 || iface->role() == QAccessible::Table)
+        return;
+    const QString name = iface->text(QAccessible::Name);
+    static const QRegularExpression latinOnly(QStringLiteral("^[A-Za-z0-9 _.&-]*[A-Za-z]{3,}[A-Za-z0-9 _.&-]*$"));
+    if (!iface->state().invisible && latinOnly.match(name).hasMatch())
+        out << name;
+    for (int i = 0; i < iface->childCount(); ++i)
+        englishNames(iface->child(i), out, depth + 1);
 }
 
 } // namespace
@@ -351,6 +378,79 @@ private slots:
         const QRect area = main()->screen()->availableGeometry();
         QVERIFY2(area.contains(frame), qPrintable(QStringLiteral("%1,%2 %3x%4 in %5x%6").arg(frame.x()).arg(frame.y())
                                                      .arg(frame.width()).arg(frame.height()).arg(area.width()).arg(area.height())));
+    }
+
+    void columnTitleAnnouncesAndSortsByItsAction()
+    {
+        openGappedTable();
+        QAccessibleInterface *title = gridChild(gridView(1), QAccessible::ColumnHeader, QStringLiteral("Время"));
+        QVERIFY(title);
+        QAccessibleActionInterface *actions = title->actionInterface();
+        QVERIFY(actions);
+        QCOMPARE(actions->actionNames(), QStringList({QAccessibleActionInterface::pressAction(), QStringLiteral("Убрать сортировку")}));
+        QCOMPARE(title->text(QAccessible::Description), QString());
+        kve::TDBGridPro *grid = main()->grid(1);
+        const QStringList steps{QAccessibleActionInterface::pressAction(), QAccessibleActionInterface::pressAction(),
+                                QStringLiteral("Убрать сортировку")};
+        QStringList heard;
+        QList<QList<int>> orders;
+        for (const QString &step : steps) {
+            actions->doAction(step);
+            heard << title->text(QAccessible::Description);
+            orders << shownNumbers(grid);
+        }
+        QCOMPARE(heard, QStringList({QStringLiteral("по убыванию"), QStringLiteral("по возрастанию"), QString()}));
+        QCOMPARE(orders, QList<QList<int>>({{2, 1}, {1, 2}, {1, 2}}));
+        QCOMPARE(grid->column(grid->columnOfField(QStringLiteral("TIME"))).TitleState, kve::TitleState::tsSortedNone);
+    }
+
+    void hiddenModeColumnIsNotShowing()
+    {
+        openGappedTable();
+        QAccessibleInterface *title = gridChild(gridView(1), QAccessible::ColumnHeader, QStringLiteral("Режим"));
+        QVERIFY(title);
+        QVERIFY(title->state().invisible);
+        QAccessibleInterface *table = QAccessible::queryAccessibleInterface(gridView(1));
+        QAccessibleTableInterface *cells = table->tableInterface();
+        QVERIFY(cells);
+        const int mode = main()->grid(1)->columnOfField(QStringLiteral("MODE"));
+        QVERIFY(cells->cellAt(0, mode)->state().invisible);
+        const int date = main()->grid(1)->columnOfField(QStringLiteral("DATE"));
+        QVERIFY(!cells->cellAt(0, date)->state().invisible);
+        QCOMPARE(cells->cellAt(0, date)->text(QAccessible::Name), QStringLiteral("01.03.2026"));
+        QVERIFY(!gridChild(gridView(1), QAccessible::ColumnHeader, QStringLiteral("Дата"))->state().invisible);
+    }
+
+    void noteEditorIsInTheTree()
+    {
+        openGappedTable();
+        focusCell(1, QStringLiteral("COMMENT"));
+        QTest::keyClick(gridView(1), Qt::Key_F2);
+        QVERIFY(QTest::qWaitFor([&] { return main()->grid(1)->isEditing(); }, 5000));
+        QWidget *editor = main()->grid(1)->openEditor();
+        QAccessibleInterface *table = QAccessible::queryAccessibleInterface(gridView(1));
+        QAccessibleInterface *found = nullptr;
+        for (int i = 0; i < table->childCount(); ++i) {
+            if (table->child(i)->object() == editor)
+                found = table->child(i);
+        }
+        QVERIFY(found);
+        QCOMPARE(found->role(), QAccessible::EditableText);
+        QCOMPARE(found->text(QAccessible::Name), QStringLiteral("Примечание"));
+        QCOMPARE(table->indexOfChild(found), table->childCount() - 1);
+        main()->grid(1)->dropEdit();
+        QCOMPARE(table->childCount(), 3 * 13);
+    }
+
+    void everyNameIsRussian()
+    {
+        openGappedTable();
+        QStringList english;
+        englishNames(QAccessible::queryAccessibleInterface(main()), english);
+        QVERIFY2(english.isEmpty(), qPrintable(english.join(", ")));
+        QCOMPARE(main()->toolBar()->objectName(), QStringLiteral("ToolBar1"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(main()->toolBar())->text(QAccessible::Name),
+                 QStringLiteral("Панель инструментов"));
     }
 };
 
