@@ -3,7 +3,10 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QHash>
+#include <QKeyEvent>
 #include <QPointer>
+#include <QWheelEvent>
+#include <cstdlib>
 
 namespace kve {
 
@@ -28,7 +31,8 @@ public:
         if (QAccessibleInterface *bar = parent())
             s = bar->state();
         s.selectable = true;
-        s.selected = m_index == m_bar->currentIndex();
+        // A hidden tab is never announced as the chosen or focused one.
+        s.selected = m_index == m_bar->currentIndex() && m_bar->isTabVisible(m_index);
         s.focused = s.selected && m_bar->hasFocus();
         s.invisible = s.invisible || !m_bar->isTabVisible(m_index);
         s.disabled = s.disabled || !m_bar->isTabEnabled(m_index);
@@ -165,9 +169,105 @@ SeriesTabBar::SeriesTabBar(QWidget *parent) : QTabBar(parent)
     QAccessible::installFactory(seriesTabBarFactory);
 }
 
+int SeriesTabBar::shownTabFrom(int step, bool wrap) const
+{
+    const int tabs = count();
+    int index = currentIndex();
+    for (int pass = 0; pass < tabs && step != 0; ++pass) {
+        index += step;
+        if (wrap)
+            index = (index + tabs) % tabs;
+        else if (index < 0 || index >= tabs)
+            return -1;
+        if (isTabVisible(index) && isTabEnabled(index))
+            return index;
+    }
+    return -1;
+}
+
+void SeriesTabBar::keyPressEvent(QKeyEvent *event)
+{
+    int step = 0;
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        step = -1;
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        step = 1;
+        break;
+    case Qt::Key_Home:
+        step = -count();
+        break;
+    case Qt::Key_End:
+        step = count();
+        break;
+    default:
+        QTabBar::keyPressEvent(event);
+        return;
+    }
+    if (event->key() == Qt::Key_Home || event->key() == Qt::Key_End) {
+        // The first or last shown tab: walk from the far end inwards.
+        const int from = step < 0 ? 0 : count() - 1;
+        for (int i = from; i >= 0 && i < count(); i += step < 0 ? 1 : -1) {
+            if (isTabVisible(i) && isTabEnabled(i)) {
+                setCurrentIndex(i);
+                break;
+            }
+        }
+    } else if (const int next = shownTabFrom(step, false); next >= 0) {
+        setCurrentIndex(next);
+    }
+    event->accept();
+}
+
+void SeriesTabBar::wheelEvent(QWheelEvent *event)
+{
+    const QPoint delta = event->angleDelta();
+    const int amount = std::abs(delta.x()) > std::abs(delta.y()) ? delta.x() : delta.y();
+    if (amount != 0) {
+        if (const int next = shownTabFrom(amount > 0 ? -1 : 1, false); next >= 0)
+            setCurrentIndex(next);
+    }
+    event->accept();
+}
+
 SeriesPageControl::SeriesPageControl(QWidget *parent) : QTabWidget(parent)
 {
     setTabBar(new SeriesTabBar(this));
+    // Qt names its scroll buttons in English.
+    if (auto *left = tabBar()->findChild<QWidget *>(QStringLiteral("ScrollLeftButton")))
+        left->setAccessibleName(QStringLiteral("Прокрутить влево"));
+    if (auto *right = tabBar()->findChild<QWidget *>(QStringLiteral("ScrollRightButton")))
+        right->setAccessibleName(QStringLiteral("Прокрутить вправо"));
+}
+
+void SeriesPageControl::keyPressEvent(QKeyEvent *event)
+{
+    const bool ctrl = event->modifiers().testFlag(Qt::ControlModifier);
+    int step = 0;
+    if (ctrl && event->key() == Qt::Key_Tab)
+        step = event->modifiers().testFlag(Qt::ShiftModifier) ? -1 : 1;
+    else if (ctrl && event->key() == Qt::Key_Backtab)
+        step = -1;
+    else if (ctrl && event->key() == Qt::Key_PageDown)
+        step = 1;
+    else if (ctrl && event->key() == Qt::Key_PageUp)
+        step = -1;
+    if (step == 0) {
+        QTabWidget::keyPressEvent(event);
+        return;
+    }
+    auto *bar = static_cast<SeriesTabBar *>(tabBar());
+    const bool hadFocus = bar->hasFocus();
+    const int next = bar->shownTabFrom(step, true);
+    if (next >= 0 && next != currentIndex())
+        setCurrentIndex(next);
+    // The operator goes on in the new series' grid, or stays on the bar.
+    if (!hadFocus && currentWidget())
+        currentWidget()->setFocus(Qt::TabFocusReason);
+    event->accept();
 }
 
 } // namespace kve

@@ -33,6 +33,7 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QSettings>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -165,6 +166,8 @@ void TForm1::buildMenus()
     // enabled and disabled with them; button 6 has a handler of its own.
     ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    // The object name is fixed; what a screen reader calls it is the title.
+    ToolBar1->setWindowTitle(QStringLiteral("Панель инструментов"));
     ToolBar1->setMovable(false);
     // The toolbar cannot be hidden: a right-click on it or on the menu bar offers no menu.
     ToolBar1->toggleViewAction()->setVisible(false);
@@ -215,7 +218,11 @@ bool TForm1::runMenuCommand(Handler handler)
     static constexpr Handler kFileCommands[] = {&TForm1::N2Click, &TForm1::N3Click, &TForm1::N4Click, &TForm1::N5Click,
                                                 &TForm1::N7Click};
     const bool fileCommand = std::find(std::begin(kFileCommands), std::end(kFileCommands), handler) != std::end(kFileCommands);
-    return m_commands.run(handler, fileCommand, [&] { kve::runCommand([&] { (this->*handler)(); }); });
+    const bool ran = m_commands.run(handler, fileCommand, [&] { kve::runCommand([&] { (this->*handler)(); }); });
+    // A refused command leaves the focus where the running one's dialog has it.
+    if (ran)
+        focusWorkArea();
+    return ran;
 }
 
 void TForm1::buildPages()
@@ -243,6 +250,8 @@ void TForm1::buildPages()
         pageLayout->addWidget(grid);
         const QString caption = QStringLiteral("Серия №%1").arg(n);
         page->setAccessibleName(caption);
+        // Showing a page by keyboard puts the operator into its grid.
+        page->setFocusProxy(grid);
         PageControl1->addTab(page, caption);
         m_pages[size_t(n - 1)] = page;
         m_grids[size_t(n - 1)] = grid;
@@ -280,6 +289,22 @@ void TForm1::FormCreate()
     disable_button();
     tab_vis_dis();
     setWindowTitle(kve::kDeviceType);
+}
+
+void TForm1::focusWorkArea()
+{
+    if (m_quitting || !PageControl1->isVisible() || !PageControl1->isTabVisible(PageControl1->currentIndex()))
+        return;
+    // The tab bar and the shown grid keep the focus; anywhere else (nothing, a closed dialog,
+    // the menu bar left by keyboard) it goes to the grid.
+    QWidget *focus = QApplication::focusWidget();
+    if (!focus || focus->window() != this)
+        focus = focusWidget();
+    QWidget *shownGrid = grid(activeSeries());
+    const bool onBar = focus && focus == PageControl1->findChild<QTabBar *>();
+    const bool inGrid = focus && focus->isVisible() && (focus == shownGrid || shownGrid->isAncestorOf(focus));
+    if (!onBar && !inGrid)
+        shownGrid->setFocus(Qt::OtherFocusReason);
 }
 
 int TForm1::activeSeries() const { return PageControl1->currentIndex() + 1; }

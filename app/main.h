@@ -112,6 +112,8 @@ private:
     QString chooseFile(QFileDialog *&dialog);
     std::array<kve::TDBGridPro *, kve::kSeriesCount> allGrids() const;
     void postActiveEdit();
+    // After a command: the focus on the shown grid unless it is there or on the tab bar.
+    void focusWorkArea();
 
     kve::MeasurementTable Dbf1;
     bool db_open = false;

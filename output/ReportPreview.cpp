@@ -7,17 +7,23 @@
 #include <QAction>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QScreen>
+#include <QShowEvent>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 namespace {
 
-QAction *addCommand(QToolBar *bar, const QString &text, const QIcon &icon)
+QAction *addCommand(QToolBar *bar, const QString &text, const QIcon &icon, const QList<QKeySequence> &keys)
 {
     QAction *a = bar->addAction(icon, text);
-    a->setToolTip(text);
-    if (QWidget *w = bar->widgetForAction(a))
+    a->setShortcuts(keys);
+    a->setToolTip(keys.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, keys.first().toString(QKeySequence::NativeText)));
+    if (QWidget *w = bar->widgetForAction(a)) {
         w->setAccessibleName(text);
+        // Reachable by Tab, as the buttons of any dialog.
+        w->setFocusPolicy(Qt::StrongFocus);
+    }
     return a;
 }
 
@@ -44,12 +50,16 @@ ReportPreviewDialog::ReportPreviewDialog(const kve::report::PreparedReport &repo
 
     auto *bar = new QToolBar(this);
     bar->setAccessibleName(QStringLiteral("Панель просмотра"));
-    QAction *zoomIn = addCommand(bar, QStringLiteral("Увеличить"), QIcon::fromTheme(QStringLiteral("zoom-in")));
-    QAction *zoomOut = addCommand(bar, QStringLiteral("Уменьшить"), QIcon::fromTheme(QStringLiteral("zoom-out")));
-    QAction *fitWidth = addCommand(bar, QStringLiteral("По ширине"), QIcon::fromTheme(QStringLiteral("zoom-fit-width")));
+    QAction *zoomIn = addCommand(bar, QStringLiteral("Увеличить"), QIcon::fromTheme(QStringLiteral("zoom-in")),
+                                 {QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    QAction *zoomOut = addCommand(bar, QStringLiteral("Уменьшить"), QIcon::fromTheme(QStringLiteral("zoom-out")),
+                                  {QKeySequence(QKeySequence::ZoomOut)});
+    QAction *fitWidth = addCommand(bar, QStringLiteral("По ширине"), QIcon::fromTheme(QStringLiteral("zoom-fit-width")),
+                                   {QKeySequence(Qt::CTRL | Qt::Key_0)});
     bar->addSeparator();
-    QAction *print = addCommand(bar, QStringLiteral("Печать"), QIcon::fromTheme(QStringLiteral("document-print")));
-    QAction *close = addCommand(bar, QStringLiteral("Закрыть"), QIcon::fromTheme(QStringLiteral("window-close")));
+    QAction *print = addCommand(bar, QStringLiteral("Печать"), QIcon::fromTheme(QStringLiteral("document-print")),
+                                {QKeySequence(QKeySequence::Print)});
+    QAction *close = addCommand(bar, QStringLiteral("Закрыть"), QIcon::fromTheme(QStringLiteral("window-close")), {});
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     connect(zoomIn, &QAction::triggered, m_preview, [this] { runPrintStep(this, [this] { m_preview->zoomIn(); }); });
     connect(zoomOut, &QAction::triggered, m_preview, [this] { runPrintStep(this, [this] { m_preview->zoomOut(); }); });
@@ -62,6 +72,31 @@ ReportPreviewDialog::ReportPreviewDialog(const kve::report::PreparedReport &repo
     layout->addWidget(bar);
     layout->addWidget(m_preview);
     resize(1000, 760);
+}
+
+void ReportPreviewDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    fitToScreen();
+}
+
+void ReportPreviewDialog::fitToScreen()
+{
+    const QScreen *shown = screen();
+    if (!shown)
+        return;
+    // The frame (title bar and borders) must fit too: take what it adds to the client area.
+    const QRect area = shown->availableGeometry();
+    const QRect frame = frameGeometry();
+    const QSize extra(frame.width() - width(), frame.height() - height());
+    const QSize fits(std::min(width(), area.width() - extra.width()), std::min(height(), area.height() - extra.height()));
+    if (fits != size())
+        resize(fits);
+    QRect placed = frameGeometry();
+    placed.moveCenter(area.center());
+    placed.moveTop(std::max(placed.top(), area.top()));
+    placed.moveLeft(std::max(placed.left(), area.left()));
+    move(placed.topLeft());
 }
 
 ReportPreviewDialog::~ReportPreviewDialog() { delete m_printer; }

@@ -24,8 +24,13 @@ public:
     ~ReportPreviewDialog() override;
     QPrintPreviewWidget *previewWidget() const { return m_preview; }
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void print();
+    // Shrinks the window, its frame included, into the screen's available area.
+    void fitToScreen();
 
     const kve::report::PreparedReport &m_report;
     QString m_docName;

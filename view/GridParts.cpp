@@ -2,6 +2,8 @@
 
 #include "TitleLines.h"
 
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -128,6 +130,38 @@ void GridView::dropEdit(QWidget *editor)
 {
     if (editor)
         closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+}
+
+bool GridView::event(QEvent *event)
+{
+    if (event->type() == QEvent::ContextMenu && static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
+        emit keyboardMenuRequested();
+        event->accept();
+        return true;
+    }
+    return QTableView::event(event);
+}
+
+void GridView::keyPressEvent(QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    const int key = event->key();
+    const bool ctrl = mods.testFlag(Qt::ControlModifier);
+    if (ctrl && (key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_PageDown || key == Qt::Key_PageUp)) {
+        event->ignore();
+        return;
+    }
+    if (key == kSortKey) {
+        emit sortKeyPressed(mods);
+        event->accept();
+        return;
+    }
+    if ((key == Qt::Key_F10 && mods.testFlag(Qt::ShiftModifier)) || key == Qt::Key_Menu) {
+        emit keyboardMenuRequested();
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 GridFooter::GridFooter(QTableView *view, QWidget *parent) : QWidget(parent), m_view(view)

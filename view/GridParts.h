@@ -37,7 +37,8 @@ private:
     bool m_dragResized = false;
 };
 
-// The table part of a series grid; lets the grid finish an open cell edit.
+// The table part of a series grid; lets the grid finish an open cell edit. Ctrl+Tab,
+// Ctrl+Shift+Tab, Ctrl+PgDn and Ctrl+PgUp are left to the page control around it.
 class GridView : public QTableView {
     Q_OBJECT
 public:
@@ -46,6 +47,19 @@ public:
     void finishEdit(QWidget *editor);
     // Closes the open editor; its text goes nowhere.
     void dropEdit(QWidget *editor);
+
+    // The key that does to the current column what a click on its title does.
+    static constexpr Qt::Key kSortKey = Qt::Key_F3;
+
+signals:
+    // The sort key was pressed, with the keys held (Ctrl as in a Ctrl-click).
+    void sortKeyPressed(Qt::KeyboardModifiers modifiers);
+    // The context menu was asked for from the keyboard (Menu key, Shift+F10).
+    void keyboardMenuRequested();
+
+protected:
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 };
 
 // The footer line under the rows: one empty cell per visible column.

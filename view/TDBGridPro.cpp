@@ -2,6 +2,7 @@
 
 #include "ColumnFit.h"
 #include "CommentEditor.h"
+#include "GridAccessible.h"
 #include "GridCommands.h"
 #include "GridParts.h"
 #include "SeriesColumns.h"
@@ -10,6 +11,8 @@
 #include "store/MeasurementTable.h"
 #include "store/SeriesNames.h"
 
+#include <QAccessible>
+#include <QAction>
 #include <QEvent>
 #include <QMenu>
 #include <QProxyStyle>
@@ -37,6 +40,8 @@ public:
 TDBGridPro::TDBGridPro(MeasurementTable &table, int series, QWidget *parent)
     : QWidget(parent), m_table(table), m_series(series), m_columns(seriesGridColumns())
 {
+    // Installing the same factory again changes nothing.
+    QAccessible::installFactory(gridAccessibleFactory);
     m_view = new GridView(this);
     // Created after the view so that it outlives it.
     auto *style = new SilverGridStyle;
@@ -58,7 +63,8 @@ TDBGridPro::TDBGridPro(MeasurementTable &table, int series, QWidget *parent)
     m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                             QAbstractItemView::AnyKeyPressed);
-    m_view->setTabKeyNavigation(true);
+    // Tab and Shift+Tab leave the grid; inside the editor they end the edit as usual.
+    m_view->setTabKeyNavigation(false);
     m_view->setDragDropMode(QAbstractItemView::NoDragDrop);
     m_view->setDragEnabled(false);
     m_view->setWordWrap(false);
@@ -129,6 +135,12 @@ TDBGridPro::TDBGridPro(MeasurementTable &table, int series, QWidget *parent)
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_view, &QWidget::customContextMenuRequested, this,
             [this, showMenu](const QPoint &pos) { showMenu(m_view->viewport(), pos); });
+    connect(m_view, &GridView::sortKeyPressed, this, [this, report](Qt::KeyboardModifiers modifiers) {
+        runGuarded([&] { clickTitle(currentColumn(), modifiers); }, report);
+    });
+    connect(m_view, &GridView::keyboardMenuRequested, this, [this, report] {
+        runGuarded([&] { showKeyboardMenu(); }, report);
+    });
     m_header->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_header, &QWidget::customContextMenuRequested, this,
             [this, showMenu](const QPoint &pos) { showMenu(m_header, pos); });
@@ -321,6 +333,8 @@ void TDBGridPro::titleStateChanged(int index)
 
 bool TDBGridPro::isEditing() const { return m_delegate->openEditor() != nullptr; }
 
+QWidget *TDBGridPro::openEditor() const { return m_delegate->openEditor(); }
+
 void TDBGridPro::commitEdit()
 {
     QWidget *editor = m_delegate->openEditor();
@@ -344,6 +358,22 @@ QTableView *TDBGridPro::view() const { return m_view; }
 QMenu *TDBGridPro::popupMenu() const { return m_popup; }
 
 void TDBGridPro::setPopupMenu(QMenu *menu) { m_popup = menu; }
+
+void TDBGridPro::showKeyboardMenu()
+{
+    if (!m_popup)
+        return;
+    // At the cell cursor, with its first item chosen, so that it is announced and Enter works.
+    const QRect cell = m_view->visualRect(m_view->currentIndex());
+    const QPoint at = cell.isValid() ? cell.center() : QPoint(0, 0);
+    m_popup->popup(m_view->viewport()->mapToGlobal(at));
+    for (QAction *action : m_popup->actions()) {
+        if (action->isVisible() && action->isEnabled() && !action->isSeparator()) {
+            m_popup->setActiveAction(action);
+            break;
+        }
+    }
+}
 
 void TDBGridPro::beginBatch() { setUpdatesEnabled(false); }
 

@@ -73,6 +73,8 @@ public:
 
     // --- cell editing -----------------------------------------------------------------------
     bool isEditing() const;
+    // The open cell editor, or null.
+    QWidget *openEditor() const;
     // Posts a cell edit in progress and closes the editor; nothing when none is open.
     void commitEdit();
     // Closes the editor of a cell edit in progress without posting its text.
@@ -86,6 +88,8 @@ public:
     QMenu *popupMenu() const;
     // The context menu shown on a right-click in the rows or the titles.
     void setPopupMenu(QMenu *menu);
+    // The context menu asked for by the Menu key or Shift+F10.
+    void showKeyboardMenu();
 
     QTableView *view() const;
 

@@ -21,6 +21,9 @@ private slots:
     void manualBesideProgramWins();
     void showsContentsOfManual();
     void missingManualIsToldInWindow();
+    void manualTellsTheProgramsTexts_data();
+    void manualTellsTheProgramsTexts();
+    void manualNamesNoIndexFile();
 
 private:
     static QString sourceManual()
@@ -39,6 +42,36 @@ void HelpTest::manualBesideProgramWins()
     QCOMPARE(kve::findHelpFile({beside.path(), installed.path()}), beside.filePath(kve::kHelpFileName));
     QCOMPARE(kve::findHelpFile({QStringLiteral("/nonexistent-kve")}), QString());
     QCOMPARE(kve::helpSearchDirs().first(), QCoreApplication::applicationDirPath());
+}
+
+void HelpTest::manualTellsTheProgramsTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("wrong instrument") << QStringLiteral("Вы подключили не тот прибор !");
+    QTest::newRow("its caption") << QStringLiteral("«Error»");
+    QTest::newRow("lost link") << QStringLiteral("Связь с прибором прервана");
+    QTest::newRow("pdf") << QStringLiteral("«PDF-файл»");
+    QTest::newRow("replace") << QStringLiteral("уже существует. Заменить его?");
+    QTest::newRow("sort key") << QStringLiteral("F3");
+    QTest::newRow("next series") << QStringLiteral("Ctrl+Tab");
+}
+
+void HelpTest::manualTellsTheProgramsTexts()
+{
+    QFETCH(QString, text);
+    QFile manual(sourceManual());
+    QVERIFY(manual.open(QIODevice::ReadOnly));
+    // Line breaks of the source are blanks to the reader.
+    const QString plain = QString::fromUtf8(manual.readAll()).simplified();
+    QVERIFY2(plain.contains(text), qPrintable(text));
+}
+
+// The sort tags live in memory: no index file is written beside a table.
+void HelpTest::manualNamesNoIndexFile()
+{
+    QFile manual(sourceManual());
+    QVERIFY(manual.open(QIODevice::ReadOnly));
+    QVERIFY(!QString::fromUtf8(manual.readAll()).contains(QStringLiteral(".mdx")));
 }
 
 void HelpTest::showsContentsOfManual()

@@ -556,7 +556,12 @@ void TestTDBGridPro::tabDoesNotStartEdit()
     QVERIFY(QTest::qWaitForWindowExposed(&grid));
     grid.view()->setFocus();
     grid.view()->setCurrentIndex(grid.view()->model()->index(0, grid.columnOfField(QStringLiteral("P"))));
+    // Tab leaves the grid (it is no cell move and no edit); Right goes to the note.
     QTest::keyClick(grid.view(), Qt::Key_Tab);
+    QCOMPARE(grid.currentColumn(), grid.columnOfField(QStringLiteral("P")));
+    QVERIFY(!grid.isEditing());
+    QCOMPARE(spy.count(), 0);
+    QTest::keyClick(grid.view(), Qt::Key_Right);
     QCOMPARE(grid.currentColumn(), grid.columnOfField(QStringLiteral("COMMENT")));
     QVERIFY(!grid.isEditing());
     QCOMPARE(spy.count(), 0);
