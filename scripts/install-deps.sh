@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev
   qt6-qpa-plugins qt6-translations-l10n
   libshp-dev libgsf-1-dev libglib2.0-dev

@@ -11,7 +11,13 @@ build="${KVE_ASAN_BUILD:-$top/build-asan}"
 jobs="${KVE_JOBS:-2}"
 start=$(date +%s)
 
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVE_SANITIZE=ON >/dev/null
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR="$top"
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVE_SANITIZE=ON \
+  "${launcher[@]}" >/dev/null
 cmake --build "$build" -j"$jobs"
 built=$(date +%s)
 
