@@ -1,4 +1,5 @@
 #include "param_graf.h"
+#include "ui/CentreOnScreen.h"
 
 #include "AnalysisEdge.h"
 #include "MeasurementChoices.h"
@@ -69,8 +70,7 @@ bool TForm4::heaveOverTimeSelected() const
 void TForm4::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    kve::centreOnScreen(this);
     FormShow();
 }
 

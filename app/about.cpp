@@ -1,4 +1,5 @@
 #include "about.h"
+#include "ui/CentreOnScreen.h"
 
 #include "KveApplication.h"
 
@@ -111,8 +112,7 @@ QString Tform6::versionText() const
 void Tform6::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    kve::centreOnScreen(this);
     kve::runCommand([&] { FormShow(); });
 }
 
