@@ -108,14 +108,7 @@ ReportPrintDialog::ReportPrintDialog(const kve::report::PreparedReport &report, 
     copiesForm->addRow(labelFor(QStringLiteral("&Число копий:"), m_copies), m_copies);
     copiesForm->addRow(m_collate);
 
-    auto *buttons = new QDialogButtonBox;
-    QPushButton *ok = buttons->addButton(QStringLiteral("Печать"), QDialogButtonBox::AcceptRole);
-    QPushButton *cancel = buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
-    ok->setObjectName(QStringLiteral("print"));
-    cancel->setObjectName(QStringLiteral("cancel"));
-    for (QPushButton *b : {ok, cancel})
-        b->setAccessibleName(b->text());
-    ok->setDefault(true);
+    QDialogButtonBox *buttons = kve::makePrintButtons();
     connect(buttons, &QDialogButtonBox::accepted, this, [this] { runPrintStep(this, [this] { accept(); }); });
     connect(buttons, &QDialogButtonBox::rejected, this, [this] { runPrintStep(this, [this] { reject(); }); });
 

@@ -31,6 +31,19 @@ void fillPrinterChoice(QComboBox *printers)
     printers->setCurrentIndex(selected >= 0 ? selected : (installed.isEmpty() ? printers->count() - 1 : 0));
 }
 
+QDialogButtonBox *makePrintButtons()
+{
+    auto *buttons = new QDialogButtonBox;
+    QPushButton *ok = buttons->addButton(QStringLiteral("Печать"), QDialogButtonBox::AcceptRole);
+    QPushButton *cancel = buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
+    ok->setObjectName(QStringLiteral("print"));
+    cancel->setObjectName(QStringLiteral("cancel"));
+    for (QPushButton *b : {ok, cancel})
+        b->setAccessibleName(b->text());
+    ok->setDefault(true);
+    return buttons;
+}
+
 PrinterChoiceDialog::PrinterChoiceDialog(QWidget *parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Печать"));
@@ -42,14 +55,7 @@ PrinterChoiceDialog::PrinterChoiceDialog(QWidget *parent) : QDialog(parent)
     label->setBuddy(m_printers);
     m_printers->setAccessibleName(QStringLiteral("Принтер"));
 
-    auto *buttons = new QDialogButtonBox;
-    QPushButton *ok = buttons->addButton(QStringLiteral("Печать"), QDialogButtonBox::AcceptRole);
-    QPushButton *cancel = buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
-    ok->setObjectName(QStringLiteral("print"));
-    cancel->setObjectName(QStringLiteral("cancel"));
-    for (QPushButton *b : {ok, cancel})
-        b->setAccessibleName(b->text());
-    ok->setDefault(true);
+    QDialogButtonBox *buttons = makePrintButtons();
     const auto guarded = [this](auto step) {
         return [this, step] { runGuarded(step, [this](const QString &text) { showErrorBox(this, text); }); };
     };

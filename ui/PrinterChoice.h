@@ -4,6 +4,7 @@
 #include <QString>
 
 class QComboBox;
+class QDialogButtonBox;
 
 namespace kve {
 
@@ -12,6 +13,10 @@ namespace kve {
 // or "PDF-файл" when there is no printer. An entry's data is the printer's name, empty for
 // the PDF file.
 void fillPrinterChoice(QComboBox *printers);
+
+// The buttons of a print dialog: "Печать" (default, object name "print") and "Отмена"
+// ("cancel"), named for screen readers; the caller connects accepted and rejected.
+QDialogButtonBox *makePrintButtons();
 
 // A printer chooser for a print that has nothing else to ask (the chart): the list of
 // fillPrinterChoice, "Печать" and "Отмена".
